@@ -1,0 +1,27 @@
+"""Approximate Pareto fronts of discrete multi-objective selection problems."""
+
+from typing import Sequence, SupportsFloat, SupportsIndex, final
+
+__all__ = ["ParetoFrontSolution", "find_pareto_front", "create_random_points"]
+
+Data = Sequence[Sequence[Sequence[SupportsFloat | SupportsIndex]]]
+
+@final
+class ParetoFrontSolution:
+    """One design: the option chosen per stand and the summed values."""
+
+    @property
+    def design_vector(self) -> list[int]: ...
+    @property
+    def target_vector(self) -> list[float]: ...
+
+def find_pareto_front(data: Data, epsilon: float) -> list[ParetoFrontSolution]:
+    """Approximate Pareto front of all designs, every variable minimised.
+
+    data[stand][option][variable]; epsilon sets the width of the log1p grid
+    whose cells merge near-identical partial designs. The order of the
+    returned list is not defined.
+    """
+
+def create_random_points(data: Data, n_points: int) -> list[ParetoFrontSolution]:
+    """n_points designs with independent, uniform option indices, in draw order."""
