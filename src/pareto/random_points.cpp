@@ -1,0 +1,33 @@
+#include "random_points.hpp"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "internal_failure.hpp"
+#include "thread_rng.hpp"
+
+namespace quorvel {
+
+std::vector<SolutionRecord> generate_random_points(const DataTable& table, std::size_t n_points) {
+    ThreadRng& rng = ThreadRng::for_this_thread();
+    if (n_points > PTRDIFF_MAX / sizeof(SolutionRecord)) fail("capacity overflow");
+    for (const std::size_t count : table.n_options) {
+        // The draw is 32 bits wide; a larger count would be silently truncated.
+        if (!std::in_range<std::uint32_t>(count))
+            fail("cannot sample from " + std::to_string(count) + " options");
+    }
+
+    std::vector<SolutionRecord> records;
+    records.reserve(n_points);
+    for (std::size_t point = 0; point < n_points; ++point) {
+        Design design(table.n_options.size());
+        for (std::size_t s = 0; s < design.size(); ++s)
+            design[s] = random_range(rng, 0, static_cast<std::uint32_t>(table.n_options[s]));
+        Target target = compute_objective(design, table);
+        records.push_back({std::move(design), std::move(target)});
+    }
+    return records;
+}
+
+}  // namespace quorvel

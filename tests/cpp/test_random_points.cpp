@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <thread>
+#include <variant>
+#include <vector>
+
+#include "pareto/data_table.hpp"
+#include "pareto/internal_failure.hpp"
+#include "pareto/objective.hpp"
+#include "pareto/random_points.hpp"
+#include "pareto/thread_rng.hpp"
+
+namespace quorvel {
+namespace {
+
+DataTable make_table(NestedValues values) {
+    auto created = DataTable::create(std::move(values));
+    if (!std::holds_alternative<DataTable>(created))
+        throw std::invalid_argument(std::get<DataTableError>(created).message());
+    return std::get<DataTable>(std::move(created));
+}
+
+// Stand s has option_counts[s] options; option o of stand s holds
+// [s * 10 + o, -(s * 10 + o) / 4] so that every choice shows in the target.
+DataTable table_with_options(const std::vector<std::size_t>& option_counts) {
+    NestedValues values;
+    for (std::size_t s = 0; s < option_counts.size(); ++s) {
+        std::vector<std::vector<double>> options;
+        for (std::size_t o = 0; o < option_counts[s]; ++o) {
+            const double v = static_cast<double>(s * 10 + o);
+            options.push_back({v, -v / 4});
+        }
+        values.push_back(std::move(options));
+    }
+    return make_table(std::move(values));
+}
+
+// The designs that draws from rng would yield, stand by stand.
+std::vector<Design> replay_designs(ThreadRng& rng, const DataTable& table, std::size_t n) {
+    std::vector<Design> designs(n, Design(table.n_stands));
+    for (Design& design : designs) {
+        for (std::size_t s = 0; s < design.size(); ++s)
+            design[s] = random_range(rng, 0, static_cast<std::uint32_t>(table.n_options[s]));
+    }
+    return designs;
+}
+
+std::vector<Design> designs_of(const std::vector<SolutionRecord>& records) {
+    std::vector<Design> designs;
+    for (const SolutionRecord& record : records) designs.push_back(record.design);
+    return designs;
+}
+
+TEST(GenerateRandomPoints, ZeroPointsGiveAnEmptyList) {
+    EXPECT_TRUE(generate_random_points(table_with_options({2, 3}), 0).empty());
+}
+
+TEST(GenerateRandomPoints, DesignsAreInRangeAndTargetsAreTheirObjective) {
+    const std::vector<std::vector<std::size_t>> shapes = {{2, 3}, {1, 5, 2, 7}, {4, 1, 1}};
+    for (const auto& shape : shapes) {
+        const DataTable table = table_with_options(shape);
+        const std::vector<SolutionRecord> records = generate_random_points(table, 300);
+        ASSERT_EQ(records.size(), 300u);
+        for (const SolutionRecord& record : records) {
+            ASSERT_EQ(record.design.size(), shape.size());
+            for (std::size_t s = 0; s < shape.size(); ++s) ASSERT_LT(record.design[s], shape[s]);
+            const Target expected = compute_objective(record.design, table);
+            ASSERT_EQ(record.target.size(), table.n_variables);
+            for (std::size_t v = 0; v < expected.size(); ++v)
+                ASSERT_EQ(record.target[v], expected[v]);
+        }
+    }
+}
+
+TEST(GenerateRandomPoints, SingleOptionStandsAlwaysGetZeroAndDuplicatesStay) {
+    const DataTable table = table_with_options({1, 1, 1});
+    const std::vector<SolutionRecord> records = generate_random_points(table, 50);
+    ASSERT_EQ(records.size(), 50u);
+    for (const SolutionRecord& record : records) EXPECT_EQ(record.design, Design({0, 0, 0}));
+}
+
+TEST(GenerateRandomPoints, EveryDesignOfASmallTableIsEquallyLikely) {
+    const DataTable table = table_with_options({2, 3});
+    constexpr std::size_t kPoints = 60000;
+    std::array<std::size_t, 6> counts{};
+    for (const SolutionRecord& record : generate_random_points(table, kPoints))
+        ++counts[record.design[0] * 3 + record.design[1]];
+
+    const double expected = kPoints / 6.0;
+    double chi_square = 0;
+    for (const std::size_t count : counts) {
+        const double deviation = static_cast<double>(count) - expected;
+        chi_square += deviation * deviation / expected;
+    }
+    // Five degrees of freedom: a fair sampler exceeds 40 with probability
+    // below 1e-7, while a bias of 2% in one design already gives about 50.
+    EXPECT_LT(chi_square, 40.0);
+}
+
+TEST(GenerateRandomPoints, DrawsInOrderAndLaterCallsContinueTheStream) {
+    const DataTable table = table_with_options({3, 2, 5});
+    ThreadRng replay = ThreadRng::for_this_thread();
+    const std::vector<SolutionRecord> first = generate_random_points(table, 7);
+    const std::vector<SolutionRecord> second = generate_random_points(table, 9);
+    EXPECT_EQ(designs_of(first), replay_designs(replay, table, 7));
+    EXPECT_EQ(designs_of(second), replay_designs(replay, table, 9));
+}
+
+TEST(GenerateRandomPoints, ReservationBeyondTheLimitFailsBeforeDrawing) {
+    const DataTable table = table_with_options({2, 3});
+    ThreadRng replay = ThreadRng::for_this_thread();
+    const std::size_t limit = PTRDIFF_MAX / sizeof(SolutionRecord);
+    for (const std::size_t n_points : {limit + 1, SIZE_MAX}) {
+        try {
+            generate_random_points(table, n_points);
+            ADD_FAILURE() << "no failure for " << n_points << " points";
+        } catch (const InternalFailure& failure) {
+            EXPECT_EQ(failure.message(), "capacity overflow");
+        }
+    }
+    EXPECT_EQ(designs_of(generate_random_points(table, 5)), replay_designs(replay, table, 5));
+}
+
+TEST(GenerateRandomPoints, ThreadsUseTheirOwnGenerators) {
+    const DataTable table = table_with_options({4, 4, 4, 4, 4, 4, 4, 4});
+    ThreadRng replay = ThreadRng::for_this_thread();
+    std::vector<SolutionRecord> one, two;
+    std::thread first([&] { one = generate_random_points(table, 20); });
+    std::thread second([&] { two = generate_random_points(table, 20); });
+    first.join();
+    second.join();
+    EXPECT_NE(designs_of(one), designs_of(two));
+    // Neither thread advanced this thread's stream.
+    EXPECT_EQ(designs_of(generate_random_points(table, 20)), replay_designs(replay, table, 20));
+}
+
+}  // namespace
+}  // namespace quorvel
