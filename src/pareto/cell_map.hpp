@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "compact_index.hpp"
+
+namespace quorvel {
+
+// Numbers the distinct grid cells met during one stand, in order of first
+// appearance. Open addressing with linear probing; every slot holds the cell
+// number followed by the cell's coordinates, so a probe touches one place.
+// The storage is kept when cleared, so later stands allocate nothing.
+class CellMap {
+public:
+    struct Lookup {
+        CompactIndex cell;
+        bool inserted;
+    };
+
+    explicit CellMap(std::size_t n_variables)
+        : n_variables_(n_variables), stride_(n_variables + 1) {}
+
+    // The number of the cell with these coordinates, numbering it if new.
+    Lookup find_or_insert(std::span<const std::uint32_t> key) {
+        if (2 * (size() + 1) > capacity()) grow();
+        for (std::size_t slot = home_slot(key.data());; slot = (slot + 1) & mask_) {
+            std::uint32_t* entry = slots_.data() + slot * stride_;
+            if (entry[0] == kNoIndex) {
+                const auto cell = static_cast<CompactIndex>(slot_of_cell_.size());
+                slot_of_cell_.push_back(static_cast<CompactIndex>(slot));
+                entry[0] = cell;
+                for (std::size_t v = 0; v < n_variables_; ++v) entry[1 + v] = key[v];
+                return {cell, true};
+            }
+            if (same_key(entry + 1, key.data())) return {entry[0], false};
+        }
+    }
+
+    // Forgets every cell; costs one store per cell, not per slot.
+    void clear() {
+        for (const CompactIndex slot : slot_of_cell_) slots_[slot * stride_] = kNoIndex;
+        slot_of_cell_.clear();
+    }
+
+    std::size_t size() const { return slot_of_cell_.size(); }
+
+private:
+    std::size_t capacity() const { return mask_ + 1; }
+
+    std::size_t home_slot(const std::uint32_t* key) const {
+        // Fixed multiplicative mixing: the same cells always land in the same
+        // slots, so runs are reproducible.
+        std::uint64_t h = 0;
+        for (std::size_t v = 0; v < n_variables_; ++v) {
+            h = (h + key[v]) * 0x9E3779B97F4A7C15ULL;
+            h ^= h >> 29;
+        }
+        return static_cast<std::size_t>((h * 0xBF58476D1CE4E5B9ULL) >> shift_);
+    }
+
+    bool same_key(const std::uint32_t* a, const std::uint32_t* b) const {
+        for (std::size_t v = 0; v < n_variables_; ++v)
+            if (a[v] != b[v]) return false;
+        return true;
+    }
+
+    void grow();
+
+    std::size_t n_variables_;
+    std::size_t stride_;
+    // Empty until the first insertion; mask_ + 1 == 0 reads as no capacity.
+    std::size_t mask_ = SIZE_MAX;
+    unsigned shift_ = 64;
+    std::vector<std::uint32_t> slots_;
+    std::vector<CompactIndex> slot_of_cell_;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "compact_index.hpp"
+
+namespace quorvel {
+
+// Selects the points of a set that no other point of the set dominates, far
+// below the quadratic cost of comparing every pair: sorting puts every
+// dominator ahead of the points it dominates, so each point is tested only
+// against the survivors before it. The buffers are kept between calls.
+class NondominatedFilter {
+public:
+    // points holds one row of n_variables values per point; the rows must be
+    // pairwise distinct and free of NaN. survivors receives the indices of
+    // the non-dominated rows in an order fixed by their values alone:
+    // lexicographic for two and three variables, otherwise by the sum of the
+    // row, ties broken lexicographically.
+    void select(std::span<const double> points, std::size_t n_variables,
+                std::vector<CompactIndex>& survivors);
+
+private:
+    struct SortEntry {
+        double key;
+        CompactIndex index;
+    };
+
+    void sort_rows(std::span<const double> points, std::size_t n_variables, bool by_sum);
+    void sweep_two(std::span<const double> points, std::vector<CompactIndex>& survivors);
+    void sweep_three(std::span<const double> points, std::vector<CompactIndex>& survivors);
+    void scan_kept(std::span<const double> points, std::size_t n_variables,
+                   std::vector<CompactIndex>& survivors);
+
+    std::vector<SortEntry> order_;
+    std::vector<double> second_values_;  // distinct, ascending: the ranks of a tree
+    std::vector<double> lowest_third_;   // prefix minima over those ranks (Fenwick tree)
+    std::vector<double> kept_rows_;
+};
+
+}  // namespace quorvel
