@@ -1,6 +1,9 @@
 #include "random_points.hpp"
 
+#include <sys/sysinfo.h>
+
 #include <cstdint>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -8,6 +11,20 @@
 #include "thread_rng.hpp"
 
 namespace quorvel {
+
+namespace {
+
+// Whether the machine could hold this many bytes at all. Reserving beyond it
+// may still succeed under memory overcommit and only fail once the pages are
+// touched, far into the draw, so such requests are refused up front.
+bool could_fit_in_memory(long double bytes) {
+    struct sysinfo info {};
+    if (sysinfo(&info) != 0) return true;
+    const long double total = (static_cast<long double>(info.totalram) + info.totalswap) * info.mem_unit;
+    return bytes <= total;
+}
+
+}  // namespace
 
 std::vector<SolutionRecord> generate_random_points(const DataTable& table, std::size_t n_points) {
     ThreadRng& rng = ThreadRng::for_this_thread();
@@ -17,6 +34,10 @@ std::vector<SolutionRecord> generate_random_points(const DataTable& table, std::
         if (!std::in_range<std::uint32_t>(count))
             fail("cannot sample from " + std::to_string(count) + " options");
     }
+
+    const long double bytes_per_record =
+        sizeof(SolutionRecord) + (table.n_stands + table.n_variables) * sizeof(double);
+    if (!could_fit_in_memory(bytes_per_record * n_points)) throw std::bad_alloc();
 
     std::vector<SolutionRecord> records;
     records.reserve(n_points);
