@@ -30,14 +30,14 @@ def make_forest(n_stands, seed):
     data = []
     for _ in range(n_stands):
         area = rng.uniform(0.5, 12.0)
-        site = rng.uniform(0.6, 1.4)  # site fertility scales growth
-        habitat = rng.uniform(0.2, 3.0)  # habitat value of the stand
+        fertility = rng.uniform(0.3, 2.0)  # scales timber value
+        age = rng.uniform(0.3, 1.8)  # scales the carbon standing today
+        habitat = rng.uniform(0.1, 4.0)  # habitat value of the stand
         options = []
         for income, carbon, penalty in SCHEDULES.values():
-            noise = rng.uniform(0.9, 1.1)
             options.append([
-                -income * area * site * noise,
-                -carbon * area * site,
+                -income * area * fertility * rng.uniform(0.8, 1.2),
+                -carbon * area * age,
                 penalty * area * habitat,
             ])
         data.append(options)
@@ -49,7 +49,7 @@ def summarise(name, solutions):
     carbon = [-s.target_vector[1] for s in solutions]
     habitat = [s.target_vector[2] for s in solutions]
     print(f"{name}: {len(solutions)} plans")
-    print(f"  income   {min(income):12,.0f} .. {max(income):12,.0f} EUR")
+    print(f"  income   {min(income) + 0.0:12,.0f} .. {max(income):12,.0f} EUR")
     print(f"  carbon   {min(carbon):12,.0f} .. {max(carbon):12,.0f} t")
     print(f"  habitat  {min(habitat):12,.1f} .. {max(habitat):12,.1f} penalty")
 
