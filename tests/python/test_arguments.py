@@ -1,6 +1,7 @@
 """Binding and conversion of the arguments of both module functions."""
 
 import ctypes
+import gc
 import math
 import operator
 import sys
@@ -425,8 +426,14 @@ def test_shape_is_left_to_the_table(data):
         (b"ab", "'int' object is not an instance of 'Sequence'"),
         ([b"ab"], "'int' object is not an instance of 'Sequence'"),
         (iter([[[1.0]]]), "'list_iterator' object is not an instance of 'Sequence'"),
-        ([[Holder.NotASequence()]], "'Holder.NotASequence' object is not an instance of 'Sequence'"),
-        ([[Anonymous()]], "'<failed to extract type name>' object is not an instance of 'Sequence'"),
+        (
+            [[Holder.NotASequence()]],
+            "'Holder.NotASequence' object is not an instance of 'Sequence'",
+        ),
+        (
+            [[Anonymous()]],
+            "'<failed to extract type name>' object is not an instance of 'Sequence'",
+        ),
     ],
 )
 def test_data_conversion_failures(data, message):
@@ -445,8 +452,9 @@ def test_unconvertible_value_gets_the_interpreters_prefixed_error(value):
 
 def test_conversion_is_depth_first():
     # The bad value inside stand 0 comes before the bad stand 1.
+    expected = raised_by(math.isnan, "x")
     error = raised_by(quorvel.find_pareto_front, [[[1.0, "x"]], 5], 0.1)
-    assert str(error).startswith("argument 'data': must be")
+    assert str(error) == f"argument 'data': {expected}"
 
 
 def failing_at(level, error):
@@ -518,20 +526,8 @@ def _type_error_with_cause(cause):
 
 @pytest.mark.parametrize("cause", [KeyError("k"), None])
 def test_prefixed_type_error_keeps_the_cause_but_not_the_traceback(cause):
-    original = _type_error_with_cause(cause)
-
-    def iterate():
-        raise original
-        yield  # pragma: no cover
-
-    class Generated:
-        def __getitem__(self, index):
-            return None
-
-        def __iter__(self):
-            return iterate()
-
-    raised = raised_by(quorvel.find_pareto_front, [[[1.0]], [Generated()]], 0.1)
+    data = [[[1.0]], Failing([], _type_error_with_cause(cause))]
+    raised = raised_by(quorvel.find_pareto_front, data, 0.1)
     assert str(raised) == "argument 'data': with cause"
     assert raised.__cause__ is cause
     frames = []
@@ -539,7 +535,75 @@ def test_prefixed_type_error_keeps_the_cause_but_not_the_traceback(cause):
     while traceback is not None:
         frames.append(traceback.tb_frame.f_code.co_name)
         traceback = traceback.tb_next
-    assert "iterate" not in frames
+    assert "__getitem__" not in frames
+
+
+def _reference_case(name, probe, call):
+    return pytest.param(probe, lambda: call(probe), id=name)
+
+
+@pytest.mark.parametrize(
+    "probe, call",
+    [
+        _reference_case(
+            "converted value",
+            Floaty(),
+            lambda p: quorvel.find_pareto_front([[[p]], [[1.0]]], 0.1),
+        ),
+        _reference_case(
+            "value before a bad one",
+            Floaty(),
+            lambda p: quorvel.find_pareto_front([[[p, "x"]]], 0.1),
+        ),
+        _reference_case(
+            "option before a bad stand",
+            Floaty(),
+            lambda p: quorvel.find_pareto_front([[ItemsOnly([p])], "bad"], 0.1),
+        ),
+        _reference_case(
+            "not a sequence",
+            Holder.NotASequence(),
+            lambda p: quorvel.find_pareto_front([[p]], 0.1),
+        ),
+        _reference_case("epsilon", Floaty(), lambda p: quorvel.find_pareto_front(ONE_STAND, p)),
+        _reference_case(
+            "index result",
+            int("40000"),
+            lambda p: quorvel.create_random_points(ONE_STAND, Index(p)),
+        ),
+        _reference_case(
+            "index result above u32",
+            int("5000000000"),
+            lambda p: quorvel.create_random_points(VALID, Index(p)),
+        ),
+        _reference_case(
+            "unexpected keyword",
+            "".join(["bo", "gus"]),
+            lambda p: quorvel.find_pareto_front(VALID, **{p: 1}),
+        ),
+        _reference_case(
+            "cause of a prefixed error",
+            KeyError("k"),
+            lambda p: quorvel.find_pareto_front([[Failing([], _type_error_with_cause(p))]], 0.1),
+        ),
+    ],
+)
+def test_calls_release_every_reference(probe, call):
+    def run():
+        try:
+            call()
+        except BaseException:
+            pass
+
+    # Raised exceptions and their tracebacks form cycles with the objects that
+    # raised them; only what survives a collection is leaked.
+    run()
+    gc.collect()
+    before = sys.getrefcount(probe)
+    for _ in range(5):
+        run()
+    gc.collect()
+    assert sys.getrefcount(probe) == before
 
 
 # Conversion of epsilon
