@@ -16,7 +16,7 @@ void CellMap::grow() {
     shift_ = new_shift;
     for (CompactIndex& slot_ref : slot_of_cell_) {
         const std::uint32_t* old_entry = slots_.data() + slot_ref * stride_;
-        std::size_t slot = home_slot(old_entry + 1);
+        std::size_t slot = home_slot({old_entry + 1, n_variables_});
         while (new_slots[slot * stride_] != kNoIndex) slot = (slot + 1) & new_mask;
         std::copy(old_entry, old_entry + stride_, new_slots.begin() + slot * stride_);
         slot_ref = static_cast<CompactIndex>(slot);

@@ -23,10 +23,30 @@ public:
     explicit CellMap(std::size_t n_variables)
         : n_variables_(n_variables), stride_(n_variables + 1) {}
 
+    // Grows, if needed, so that `more` new cells fit without growing again;
+    // home slots found until then stay valid.
+    void make_room(std::size_t more) {
+        while (2 * (size() + more) > capacity()) grow();
+    }
+
+    std::size_t home_slot(std::span<const std::uint32_t> key) const {
+        // Fixed multiplicative mixing: the same cells always land in the same
+        // slots, so runs are reproducible.
+        std::uint64_t h = 0;
+        for (const std::uint32_t coordinate : key) {
+            h = (h + coordinate) * 0x9E3779B97F4A7C15ULL;
+            h ^= h >> 29;
+        }
+        return static_cast<std::size_t>((h * 0xBF58476D1CE4E5B9ULL) >> shift_);
+    }
+
+    // Starts loading a slot that a lookup will need soon.
+    void prefetch(std::size_t slot) const { __builtin_prefetch(slots_.data() + slot * stride_); }
+
     // The number of the cell with these coordinates, numbering it if new.
-    Lookup find_or_insert(std::span<const std::uint32_t> key) {
-        if (2 * (size() + 1) > capacity()) grow();
-        for (std::size_t slot = home_slot(key.data());; slot = (slot + 1) & mask_) {
+    // Needs room for one more cell and the key's current home slot.
+    Lookup find_or_insert(std::span<const std::uint32_t> key, std::size_t home) {
+        for (std::size_t slot = home;; slot = (slot + 1) & mask_) {
             std::uint32_t* entry = slots_.data() + slot * stride_;
             if (entry[0] == kNoIndex) {
                 const auto cell = static_cast<CompactIndex>(slot_of_cell_.size());
@@ -49,17 +69,6 @@ public:
 
 private:
     std::size_t capacity() const { return mask_ + 1; }
-
-    std::size_t home_slot(const std::uint32_t* key) const {
-        // Fixed multiplicative mixing: the same cells always land in the same
-        // slots, so runs are reproducible.
-        std::uint64_t h = 0;
-        for (std::size_t v = 0; v < n_variables_; ++v) {
-            h = (h + key[v]) * 0x9E3779B97F4A7C15ULL;
-            h ^= h >> 29;
-        }
-        return static_cast<std::size_t>((h * 0xBF58476D1CE4E5B9ULL) >> shift_);
-    }
 
     bool same_key(const std::uint32_t* a, const std::uint32_t* b) const {
         for (std::size_t v = 0; v < n_variables_; ++v)

@@ -13,7 +13,7 @@ namespace quorvel {
 // The grid cells reached when a front is extended by one stand. Every
 // candidate (a front member plus one option of the stand, in that order of
 // loops) goes to its cell; the first to arrive represents the cell until a
-// later one dominates it. Candidates live only as a scratch row until they
+// later one dominates it. Candidates live only as scratch rows until they
 // win a cell. Storage is kept from one stand to the next.
 class CellRepresentatives {
 public:
@@ -34,12 +34,19 @@ public:
     const Origin& origin(std::size_t cell) const { return origins_[cell]; }
 
 private:
+    void form_batch(const double* parent, std::span<const double> options,
+                    std::size_t first_option, std::size_t batch_size, double log_step);
+    void place_batch(std::size_t front_position, std::size_t first_option,
+                     std::size_t batch_size);
+
     std::size_t n_variables_;
     CellMap cells_;
     std::vector<double> targets_;
     std::vector<Origin> origins_;
-    std::vector<double> candidate_;
-    std::vector<std::uint32_t> key_;
+    // The candidates of one batch: rows, cell coordinates and home slots.
+    std::vector<double> batch_targets_;
+    std::vector<std::uint32_t> batch_keys_;
+    std::vector<std::size_t> batch_homes_;
 };
 
 }  // namespace quorvel

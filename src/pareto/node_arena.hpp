@@ -27,6 +27,8 @@ public:
     void read_design(CompactIndex node, std::span<std::size_t> design) const;
 
     std::size_t live_count() const { return nodes_.size() - free_count_; }
+    // Slots ever taken: the most nodes that were alive at once.
+    std::size_t slot_count() const { return nodes_.size(); }
 
 private:
     struct Node {

@@ -19,19 +19,27 @@ void NondominatedFilter::select(std::span<const double> points, std::size_t n_va
                                 std::vector<CompactIndex>& survivors) {
     survivors.clear();
     if (points.empty()) return;
-    const bool lexicographic = n_variables == 2 || n_variables == 3;
+    const bool lexicographic = n_variables >= 2 && n_variables <= 4;
     sort_rows(points, n_variables, !lexicographic);
-    if (n_variables == 2)
+    switch (n_variables) {
+    case 2:
         sweep_two(points, survivors);
-    else if (n_variables == 3)
+        break;
+    case 3:
         sweep_three(points, survivors);
-    else
+        break;
+    case 4:
+        split_four(points, survivors);
+        break;
+    default:
         scan_kept(points, n_variables, survivors);
+    }
 }
 
 // A row that dominates another is lexicographically smaller and, since
 // rounding is monotone, has a sum no larger; either order therefore places
-// every dominator first.
+// every dominator first. Rows are sorted by their first value or sum alone,
+// and only the rare runs of equal keys are then ordered lexicographically.
 void NondominatedFilter::sort_rows(std::span<const double> points, std::size_t n_variables,
                                    bool by_sum) {
     const std::size_t n_points = points.size() / n_variables;
@@ -41,16 +49,23 @@ void NondominatedFilter::sort_rows(std::span<const double> points, std::size_t n
         double key = row[0];
         if (by_sum)
             for (std::size_t v = 1; v < n_variables; ++v) key += row[v];
-        order_[i] = {key, static_cast<CompactIndex>(i)};
+        order_[i] = {order_key(key), static_cast<CompactIndex>(i)};
     }
+    sort_by_key(order_, scratch_);
+
     const std::size_t first_tie_variable = by_sum ? 0 : 1;
-    std::sort(order_.begin(), order_.end(), [&](const SortEntry& a, const SortEntry& b) {
-        if (a.key != b.key) return a.key < b.key;
+    const auto lexicographic_less = [&](const KeyedIndex& a, const KeyedIndex& b) {
         const double* row_a = points.data() + a.index * n_variables;
         const double* row_b = points.data() + b.index * n_variables;
         return std::lexicographical_compare(row_a + first_tie_variable, row_a + n_variables,
                                             row_b + first_tie_variable, row_b + n_variables);
-    });
+    };
+    for (auto run = order_.begin(); run != order_.end();) {
+        const auto run_end = std::find_if(run + 1, order_.end(),
+                                          [&](const KeyedIndex& e) { return e.key != run->key; });
+        if (run_end - run > 1) std::sort(run, run_end, lexicographic_less);
+        run = run_end;
+    }
 }
 
 // Every earlier row is no worse in the first variable, so a row survives
@@ -58,7 +73,7 @@ void NondominatedFilter::sort_rows(std::span<const double> points, std::size_t n
 void NondominatedFilter::sweep_two(std::span<const double> points,
                                    std::vector<CompactIndex>& survivors) {
     double lowest_second = std::numeric_limits<double>::infinity();
-    for (const SortEntry& entry : order_) {
+    for (const KeyedIndex& entry : order_) {
         const double second = points[2 * entry.index + 1];
         if (second < lowest_second) {
             lowest_second = second;
@@ -72,26 +87,27 @@ void NondominatedFilter::sweep_two(std::span<const double> points,
 // minimum of the third variable over the ranks of the second.
 void NondominatedFilter::sweep_three(std::span<const double> points,
                                      std::vector<CompactIndex>& survivors) {
-    second_values_.clear();
-    for (const SortEntry& entry : order_) second_values_.push_back(points[3 * entry.index + 1]);
-    std::sort(second_values_.begin(), second_values_.end());
-    second_values_.erase(std::unique(second_values_.begin(), second_values_.end()),
-                         second_values_.end());
-    const std::size_t n_ranks = second_values_.size();
-    lowest_third_.assign(n_ranks + 1, std::numeric_limits<double>::infinity());
+    const std::size_t n_points = order_.size();
+    by_second_.resize(n_points);
+    for (std::size_t i = 0; i < n_points; ++i)
+        by_second_[i] = {order_key(points[3 * i + 1]), static_cast<CompactIndex>(i)};
+    sort_by_key(by_second_, scratch_);
+    lowest_third_.reset(rank_keys(by_second_, second_rank_));
 
-    for (const SortEntry& entry : order_) {
-        const double* row = points.data() + 3 * entry.index;
-        const std::size_t rank = static_cast<std::size_t>(
-            std::lower_bound(second_values_.begin(), second_values_.end(), row[1]) -
-            second_values_.begin()) + 1;
-        double lowest = std::numeric_limits<double>::infinity();
-        for (std::size_t i = rank; i > 0; i &= i - 1) lowest = std::min(lowest, lowest_third_[i]);
-        if (lowest <= row[2]) continue;
+    for (const KeyedIndex& entry : order_) {
+        const double third = points[3 * entry.index + 2];
+        const std::size_t rank = second_rank_[entry.index];
+        if (lowest_third_.lowest_up_to(rank) <= third) continue;
         survivors.push_back(entry.index);
-        for (std::size_t i = rank; i <= n_ranks; i += i & (~i + 1))
-            lowest_third_[i] = std::min(lowest_third_[i], row[2]);
+        lowest_third_.lower(rank, third);
     }
+}
+
+void NondominatedFilter::split_four(std::span<const double> points,
+                                    std::vector<CompactIndex>& survivors) {
+    four_.mark(points, order_);
+    for (std::size_t position = 0; position < order_.size(); ++position)
+        if (!four_.dominated(position)) survivors.push_back(order_[position].index);
 }
 
 // Rows sorted by sum meet the strongest dominators first, so a dominated row
@@ -99,7 +115,7 @@ void NondominatedFilter::sweep_three(std::span<const double> points,
 void NondominatedFilter::scan_kept(std::span<const double> points, std::size_t n_variables,
                                    std::vector<CompactIndex>& survivors) {
     kept_rows_.clear();
-    for (const SortEntry& entry : order_) {
+    for (const KeyedIndex& entry : order_) {
         const double* row = points.data() + entry.index * n_variables;
         bool dominated = false;
         for (std::size_t k = 0; k < kept_rows_.size() && !dominated; k += n_variables)

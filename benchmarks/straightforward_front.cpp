@@ -1,0 +1,111 @@
+#include "straightforward_front.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <unordered_map>
+
+#include "pareto/dominance.hpp"
+#include "pareto/grid.hpp"
+
+namespace quorvel::bench {
+
+namespace {
+
+struct PartialParetoPoint {
+    Target partial_target;
+    std::shared_ptr<const PartialParetoPoint> parent;
+    std::size_t option_index;
+};
+using NodeRef = std::shared_ptr<const PartialParetoPoint>;
+
+struct CellKeyHash {
+    std::size_t operator()(const CellKey& key) const {
+        std::size_t h = key.size();
+        for (const std::uint32_t c : key) h ^= c + 0x9E3779B9 + (h << 6) + (h >> 2);
+        return h;
+    }
+};
+
+bool node_dominates(const NodeRef& a, const NodeRef& b) {
+    return dominates(a->partial_target.data(), b->partial_target.data(),
+                     a->partial_target.size());
+}
+
+std::vector<NodeRef> filter_dominated(const std::vector<NodeRef>& representatives) {
+    std::vector<NodeRef> front;
+    for (const NodeRef& r : representatives) {
+        if (std::any_of(front.begin(), front.end(),
+                        [&](const NodeRef& kept) { return node_dominates(kept, r); }))
+            continue;
+        std::erase_if(front, [&](const NodeRef& kept) { return node_dominates(r, kept); });
+        front.push_back(r);
+    }
+    return front;
+}
+
+}  // namespace
+
+NestedValues shifted_values(const DataTable& table) {
+    std::vector<double> minima(table.n_variables, std::numeric_limits<double>::infinity());
+    for (const auto& stand : table.values)
+        for (const auto& option : stand)
+            for (std::size_t v = 0; v < minima.size(); ++v)
+                if (option[v] < minima[v]) minima[v] = option[v];
+    NestedValues shifted = table.values;
+    for (auto& stand : shifted)
+        for (auto& option : stand)
+            for (std::size_t v = 0; v < minima.size(); ++v)
+                option[v] = (option[v] - minima[v]) + kValueOffset;
+    return shifted;
+}
+
+StraightforwardResult straightforward_front(const DataTable& table, double epsilon) {
+    const NestedValues shifted = shifted_values(table);
+    const double log_step = std::log1p(epsilon);
+    std::size_t n_candidates = 0;
+
+    std::vector<NodeRef> front;
+    for (std::size_t o = 0; o < shifted[0].size(); ++o)
+        front.push_back(std::make_shared<const PartialParetoPoint>(
+            PartialParetoPoint{shifted[0][o], nullptr, o}));
+
+    for (std::size_t s = 1; s < table.n_stands; ++s) {
+        std::vector<NodeRef> candidates;
+        for (const NodeRef& parent : front)
+            for (std::size_t o = 0; o < shifted[s].size(); ++o)
+                candidates.push_back(std::make_shared<const PartialParetoPoint>(PartialParetoPoint{
+                    add_vectors(parent->partial_target, shifted[s][o]), parent, o}));
+        n_candidates += candidates.size();
+
+        std::unordered_map<CellKey, NodeRef, CellKeyHash> cell_map;
+        for (NodeRef& c : candidates) {
+            CellKey key = cell_coordinates(c->partial_target, log_step);
+            const auto found = cell_map.find(key);
+            if (found == cell_map.end())
+                cell_map.emplace(std::move(key), std::move(c));
+            else if (node_dominates(c, found->second))
+                found->second = std::move(c);
+        }
+        candidates.clear();
+
+        std::vector<NodeRef> representatives;
+        for (auto& entry : cell_map) representatives.push_back(std::move(entry.second));
+        cell_map.clear();
+        front = filter_dominated(representatives);
+    }
+
+    StraightforwardResult result{{}, n_candidates};
+    for (const NodeRef& node : front) {
+        Design design;
+        for (const PartialParetoPoint* n = node.get(); n != nullptr; n = n->parent.get())
+            design.push_back(n->option_index);
+        std::reverse(design.begin(), design.end());
+        Target target = compute_objective(design, table);
+        result.records.push_back({std::move(design), std::move(target)});
+    }
+    return result;
+}
+
+}  // namespace quorvel::bench

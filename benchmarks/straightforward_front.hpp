@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "pareto/data_table.hpp"
+#include "pareto/objective.hpp"
+
+namespace quorvel::bench {
+
+// Each value minus its variable's minimum, plus 1e-9; the table the front
+// search works on.
+NestedValues shifted_values(const DataTable& table);
+
+struct StraightforwardResult {
+    std::vector<SolutionRecord> records;
+    std::size_t candidates;
+};
+
+// The front search as the plainest reading of its algorithm: one shared,
+// counted node per partial design, a standard hash map from coordinate
+// vectors to nodes, and the quadratic dominance filter. Kept only to
+// measure and check the real search against.
+StraightforwardResult straightforward_front(const DataTable& table, double epsilon);
+
+}  // namespace quorvel::bench

@@ -1,0 +1,81 @@
+#include "four_variable_dominance.hpp"
+
+#include <algorithm>
+
+namespace quorvel {
+
+namespace {
+
+// Below this many rows comparing every pair is cheaper than splitting.
+constexpr std::size_t kSmallRange = 24;
+
+}  // namespace
+
+void FourVariableDominance::mark(std::span<const double> points,
+                                 std::span<const KeyedIndex> order) {
+    const std::size_t n_points = order.size();
+    by_third_.resize(n_points);
+    for (std::size_t i = 0; i < n_points; ++i)
+        by_third_[i] = {order_key(points[4 * i + 2]), static_cast<CompactIndex>(i)};
+    sort_by_key(by_third_, scratch_);
+    lowest_fourth_.reset(rank_keys(by_third_, third_rank_));
+
+    items_.resize(n_points);
+    for (std::size_t position = 0; position < n_points; ++position) {
+        const CompactIndex row = order[position].index;
+        items_[position] = {points[4 * row + 1], points[4 * row + 3], third_rank_[row],
+                            static_cast<CompactIndex>(position)};
+    }
+    merged_.resize(n_points);
+    dominated_.assign(n_points, 0);
+    solve(0, n_points);
+}
+
+// On entry items_[begin, end) is in lexicographic order; on return it is
+// sorted by the second value, with its dominated rows marked as far as rows
+// inside the range can show. The order among equal second values does not
+// matter: a sweep only ever compares rows of different halves.
+void FourVariableDominance::solve(std::size_t begin, std::size_t end) {
+    if (end - begin <= kSmallRange) {
+        for (std::size_t j = begin + 1; j < end; ++j) {
+            const Item& later = items_[j];
+            for (std::size_t i = begin; i < j && !dominated_[later.position]; ++i) {
+                const Item& earlier = items_[i];
+                if (earlier.second <= later.second && earlier.third_rank <= later.third_rank &&
+                    earlier.fourth <= later.fourth)
+                    dominated_[later.position] = 1;
+            }
+        }
+        std::sort(items_.begin() + begin, items_.begin() + end, by_second);
+        return;
+    }
+    const std::size_t middle = begin + (end - begin) / 2;
+    solve(begin, middle);
+    solve(middle, end);
+    compare_halves(begin, middle, end);
+}
+
+// Both halves are sorted by the second value. Walking the later half in that
+// order, every earlier row with a second value no greater has been entered
+// into the tree, so one prefix query tells whether one is also no worse in
+// the third and fourth. A row already marked needs no query, and as a
+// dominator it is stood in for by the row that dominates it.
+void FourVariableDominance::compare_halves(std::size_t begin, std::size_t middle,
+                                           std::size_t end) {
+    std::size_t earlier = begin;
+    for (std::size_t later = middle; later < end; ++later) {
+        const Item& row = items_[later];
+        for (; earlier < middle && items_[earlier].second <= row.second; ++earlier)
+            if (!dominated_[items_[earlier].position])
+                lowest_fourth_.lower(items_[earlier].third_rank, items_[earlier].fourth);
+        if (!dominated_[row.position] && lowest_fourth_.lowest_up_to(row.third_rank) <= row.fourth)
+            dominated_[row.position] = 1;
+    }
+    for (std::size_t i = begin; i < earlier; ++i) lowest_fourth_.clear(items_[i].third_rank);
+
+    std::merge(items_.begin() + begin, items_.begin() + middle, items_.begin() + middle,
+               items_.begin() + end, merged_.begin() + begin, by_second);
+    std::copy(merged_.begin() + begin, merged_.begin() + end, items_.begin() + begin);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "compact_index.hpp"
+#include "key_sort.hpp"
+#include "prefix_minimum_tree.hpp"
+
+namespace quorvel {
+
+// Finds the dominated rows among distinct rows of four values in
+// O(n log^2 n). In lexicographic order a row is dominated exactly when an
+// earlier row is no worse in the last three values. Halving the order, the
+// earlier half is tested against the later one by a sweep over the second
+// value that keeps, per rank of the third, the least fourth value; each half
+// is then split the same way.
+class FourVariableDominance {
+public:
+    // order lists the rows of points lexicographically.
+    void mark(std::span<const double> points, std::span<const KeyedIndex> order);
+
+    // Whether the row at this place of order is dominated.
+    bool dominated(std::size_t position) const { return dominated_[position] != 0; }
+
+private:
+    struct Item {
+        double second;
+        double fourth;
+        CompactIndex third_rank;
+        CompactIndex position;
+    };
+
+    static bool by_second(const Item& a, const Item& b) { return a.second < b.second; }
+
+    void solve(std::size_t begin, std::size_t end);
+    void compare_halves(std::size_t begin, std::size_t middle, std::size_t end);
+
+    std::vector<Item> items_;
+    std::vector<Item> merged_;
+    std::vector<std::uint8_t> dominated_;
+    std::vector<KeyedIndex> by_third_;
+    std::vector<KeyedIndex> scratch_;
+    std::vector<CompactIndex> third_rank_;
+    PrefixMinimumTree lowest_fourth_;
+};
+
+}  // namespace quorvel

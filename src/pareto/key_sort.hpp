@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "compact_index.hpp"
+
+namespace quorvel {
+
+struct KeyedIndex {
+    std::uint64_t key;
+    CompactIndex index;
+};
+
+// An unsigned key that orders like the value, for every value but NaN;
+// -0 and +0 get the same key.
+std::uint64_t order_key(double value);
+
+// Stable sort by key in linear time (least significant byte first).
+void sort_by_key(std::vector<KeyedIndex>& entries, std::vector<KeyedIndex>& scratch);
+
+// rank_of[entry.index] = the 1-based rank of the entry's key among the
+// distinct keys; entries must be sorted by key. Returns the number of ranks.
+std::size_t rank_keys(const std::vector<KeyedIndex>& sorted, std::vector<CompactIndex>& rank_of);
+
+}  // namespace quorvel
