@@ -41,19 +41,8 @@ std::string format_plain_decimal(double value) {
     return result;
 }
 
-std::uint32_t cell_coordinate(double value, double log_step) {
-    const double scaled = std::log1p(value + kValueOffset) / log_step;
-    const double cell = std::floor(scaled);
-    // Written so that NaN also fails: every comparison with it is false.
-    if (!(cell >= 0.0) || std::isinf(cell))
-        fail("negative coordinate value: " + format_plain_decimal(cell));
-    constexpr double kLargest = 4294967295.0;
-    return cell >= kLargest ? UINT32_MAX : static_cast<std::uint32_t>(cell);
-}
-
-void cell_coordinates_into(std::span<const double> target, double log_step,
-                           std::span<std::uint32_t> out) {
-    for (std::size_t v = 0; v < target.size(); ++v) out[v] = cell_coordinate(target[v], log_step);
+void fail_invalid_coordinate(double cell) {
+    fail("negative coordinate value: " + format_plain_decimal(cell));
 }
 
 CellKey cell_coordinates(std::span<const double> target, double log_step) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -14,14 +15,26 @@ inline constexpr double kValueOffset = 1e-9;
 // Grid coordinates of a target, one per variable.
 using CellKey = std::vector<std::uint32_t>;
 
+// Raises the grid failure for a coordinate that is negative, infinite or NaN.
+[[noreturn]] void fail_invalid_coordinate(double cell);
+
 // The cell of one value on a grid whose cells are log_step wide on a log1p
 // scale; saturates at the largest 32-bit value and fails for a negative,
-// infinite or NaN coordinate.
-std::uint32_t cell_coordinate(double value, double log_step);
+// infinite or NaN coordinate. Inline: it runs once per candidate and variable.
+inline std::uint32_t cell_coordinate(double value, double log_step) {
+    const double cell = std::floor(std::log1p(value + kValueOffset) / log_step);
+    // Written so that NaN also fails: every comparison with it is false.
+    if (!(cell >= 0.0) || std::isinf(cell)) [[unlikely]]
+        fail_invalid_coordinate(cell);
+    constexpr double kLargest = 4294967295.0;
+    return cell >= kLargest ? UINT32_MAX : static_cast<std::uint32_t>(cell);
+}
 
 // Writes the coordinates of every value of target into out (same length).
-void cell_coordinates_into(std::span<const double> target, double log_step,
-                           std::span<std::uint32_t> out);
+inline void cell_coordinates_into(std::span<const double> target, double log_step,
+                                  std::span<std::uint32_t> out) {
+    for (std::size_t v = 0; v < target.size(); ++v) out[v] = cell_coordinate(target[v], log_step);
+}
 
 CellKey cell_coordinates(std::span<const double> target, double log_step);
 
