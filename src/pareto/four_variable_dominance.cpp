@@ -14,11 +14,7 @@ constexpr std::size_t kSmallRange = 24;
 void FourVariableDominance::mark(std::span<const double> points,
                                  std::span<const KeyedIndex> order) {
     const std::size_t n_points = order.size();
-    by_third_.resize(n_points);
-    for (std::size_t i = 0; i < n_points; ++i)
-        by_third_[i] = {order_key(points[4 * i + 2]), static_cast<CompactIndex>(i)};
-    sort_by_key(by_third_, scratch_);
-    lowest_fourth_.reset(rank_keys(by_third_, third_rank_));
+    lowest_fourth_.reset(rank_column(points, 4, 2, by_third_, scratch_, third_rank_));
 
     items_.resize(n_points);
     for (std::size_t position = 0; position < n_points; ++position) {

@@ -87,12 +87,7 @@ void NondominatedFilter::sweep_two(std::span<const double> points,
 // minimum of the third variable over the ranks of the second.
 void NondominatedFilter::sweep_three(std::span<const double> points,
                                      std::vector<CompactIndex>& survivors) {
-    const std::size_t n_points = order_.size();
-    by_second_.resize(n_points);
-    for (std::size_t i = 0; i < n_points; ++i)
-        by_second_[i] = {order_key(points[3 * i + 1]), static_cast<CompactIndex>(i)};
-    sort_by_key(by_second_, scratch_);
-    lowest_third_.reset(rank_keys(by_second_, second_rank_));
+    lowest_third_.reset(rank_column(points, 3, 1, by_second_, scratch_, second_rank_));
 
     for (const KeyedIndex& entry : order_) {
         const double third = points[3 * entry.index + 2];
