@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "object_text.hpp"
 #include "panic.hpp"
 #include "pareto/internal_failure.hpp"
 #include "py_ref.hpp"
@@ -46,28 +47,22 @@ PyObject* get_target_vector(PyObject* self, void*) {
     });
 }
 
-// The text of a class attribute, or "<unknown>" when it is missing or not a str.
+// str() of a class attribute, or "<unknown>" when it is missing or not a str.
 std::string class_attribute_text(PyObject* type, const char* attribute) {
-    PyRef value(PyObject_GetAttrString(type, attribute));
+    const PyRef value(PyObject_GetAttrString(type, attribute));
     if (!value || !PyUnicode_Check(value.get())) {
         PyErr_Clear();
         return "<unknown>";
     }
-    PyRef bytes(PyUnicode_AsEncodedString(value.get(), "utf-8", "surrogatepass"));
-    if (!bytes) {
-        PyErr_Clear();
-        return "<unknown>";
-    }
-    return std::string(PyBytes_AsString(bytes.get()), static_cast<std::size_t>(PyBytes_Size(bytes.get())));
+    return object_text(value.get());
 }
 
 PyObject* refuse_new(PyTypeObject* type, PyObject*, PyObject*) {
     return run_at_boundary<PyObject*>(nullptr, [type]() -> PyObject* {
         PyObject* type_object = reinterpret_cast<PyObject*>(type);
-        const std::string message = "cannot create '" +
-                                    class_attribute_text(type_object, "__module__") + "." +
-                                    class_attribute_text(type_object, "__qualname__") + "' instances";
-        PyErr_SetString(PyExc_TypeError, message.c_str());
+        raise_type_error("cannot create '" + class_attribute_text(type_object, "__module__") +
+                         "." + class_attribute_text(type_object, "__qualname__") +
+                         "' instances");
         return nullptr;
     });
 }

@@ -1,4 +1,6 @@
 import importlib
+import shutil
+import subprocess
 import sys
 
 import pytest
@@ -45,3 +47,10 @@ def test_reimport_shares_the_class_object():
         assert len(second.find_pareto_front([[[1.0]], [[2.0]]], 0.1)) == 1
     finally:
         sys.modules["quorvel"] = first
+
+
+@pytest.mark.skipif(shutil.which("nm") is None, reason="needs nm from binutils")
+def test_only_the_init_function_is_exported():
+    listing = subprocess.run(["nm", "-D", "--defined-only", quorvel.__file__],
+                             capture_output=True, text=True, check=True).stdout
+    assert [line.split()[-1] for line in listing.splitlines()] == ["PyInit_quorvel"]

@@ -26,13 +26,20 @@ def test_constructor_refuses(make):
         make()
 
 
-def test_constructor_message_follows_class_attributes():
+@pytest.mark.parametrize("module, qualname, shown", [
+    ("elsewhere", "Renamed", "elsewhere.Renamed"),
+    ("m", "A\udc80", "m.A\ufffd\ufffd\ufffd"),  # a lone surrogate shows as replacements
+    ("m", "A\x00B", "m.A\x00B"),  # an embedded NUL does not cut the message
+    (5, "Renamed", "<unknown>.Renamed"),
+])
+def test_constructor_message_follows_class_attributes(module, qualname, shown):
     saved = Solution.__module__, Solution.__qualname__
     try:
-        Solution.__module__ = "elsewhere"
-        Solution.__qualname__ = "Renamed"
-        with pytest.raises(TypeError, match=r"^cannot create 'elsewhere\.Renamed' instances$"):
+        Solution.__module__ = module
+        Solution.__qualname__ = qualname
+        with pytest.raises(TypeError) as caught:
             Solution()
+        assert caught.value.args == (f"cannot create '{shown}' instances",)
     finally:
         Solution.__module__, Solution.__qualname__ = saved
 
