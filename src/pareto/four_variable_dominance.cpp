@@ -18,7 +18,7 @@ void FourVariableDominance::mark(std::span<const double> points,
 
     items_.resize(n_points);
     for (std::size_t position = 0; position < n_points; ++position) {
-        const CompactIndex row = order[position].index;
+        const std::size_t row = order[position].index;
         items_[position] = {points[4 * row + 1], points[4 * row + 3], third_rank_[row],
                             static_cast<CompactIndex>(position)};
     }

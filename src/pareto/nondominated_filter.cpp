@@ -74,7 +74,7 @@ void NondominatedFilter::sweep_two(std::span<const double> points,
                                    std::vector<CompactIndex>& survivors) {
     double lowest_second = std::numeric_limits<double>::infinity();
     for (const KeyedIndex& entry : order_) {
-        const double second = points[2 * entry.index + 1];
+        const double second = points[2 * std::size_t{entry.index} + 1];
         if (second < lowest_second) {
             lowest_second = second;
             survivors.push_back(entry.index);
@@ -90,7 +90,7 @@ void NondominatedFilter::sweep_three(std::span<const double> points,
     lowest_third_.reset(rank_column(points, 3, 1, by_second_, scratch_, second_rank_));
 
     for (const KeyedIndex& entry : order_) {
-        const double third = points[3 * entry.index + 2];
+        const double third = points[3 * std::size_t{entry.index} + 2];
         const std::size_t rank = second_rank_[entry.index];
         if (lowest_third_.lowest_up_to(rank) <= third) continue;
         survivors.push_back(entry.index);
