@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "object_text.hpp"
+#include "pending_exception.hpp"
 #include "py_ref.hpp"
 
 namespace quorvel::binding {
@@ -131,29 +132,24 @@ std::optional<std::uint32_t> extract_u32(PyObject* object) {
 }
 
 void argument_extraction_error(const char* name) {
-    PyObject* type = nullptr;
-    PyObject* value = nullptr;
-    PyObject* traceback = nullptr;
-    PyErr_Fetch(&type, &value, &traceback);
-    if (type == nullptr) {
+    PendingException old = take_pending_exception();
+    if (!old.type) {
         PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
         return;
     }
-    PyErr_NormalizeException(&type, &value, &traceback);
-    PyRef old_type(type), old_value(value), old_traceback(traceback);
     // Only TypeError itself is ours to reword; subclasses and everything else
     // may come from user code and keep their identity.
-    if (type != PyExc_TypeError || value == nullptr) {
-        PyErr_Restore(old_type.release(), old_value.release(), old_traceback.release());
+    if (old.type.get() != PyExc_TypeError || !old.value) {
+        PyErr_Restore(old.type.release(), old.value.release(), old.traceback.release());
         return;
     }
     const PyRef message =
-        lenient_str("argument '" + std::string(name) + "': " + object_text(value));
+        lenient_str("argument '" + std::string(name) + "': " + object_text(old.value.get()));
     if (!message) return;
     PyRef replacement(PyObject_CallFunctionObjArgs(PyExc_TypeError, message.get(), nullptr));
     if (!replacement) return;
-    PyException_SetCause(replacement.get(), PyException_GetCause(value));
-    PyErr_Restore(old_type.release(), replacement.release(), nullptr);
+    PyException_SetCause(replacement.get(), PyException_GetCause(old.value.get()));
+    PyErr_Restore(old.type.release(), replacement.release(), nullptr);
 }
 
 }  // namespace quorvel::binding

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "arguments.hpp"
+#include "object_text.hpp"
 #include "panic.hpp"
 #include "pareto/data_table.hpp"
 #include "pareto/internal_failure.hpp"
 #include "pareto/pareto_front.hpp"
 #include "pareto/random_points.hpp"
+#include "pending_exception.hpp"
 #include "py_ref.hpp"
 #include "solution_type.hpp"
 
@@ -86,27 +88,12 @@ PyMethodDef create_random_points_def = {
     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(create_random_points)),
     METH_VARARGS | METH_KEYWORDS, "create_random_points(data, n_points)\n--\n\n"};
 
-// UTF-8 text of a str object, or the fallback when it cannot be encoded.
-std::string utf8_text(PyObject* text, const char* fallback) {
-    const PyRef bytes(text ? PyUnicode_AsUTF8String(text) : nullptr);
-    if (!bytes) {
-        PyErr_Clear();
-        return fallback;
-    }
-    return PyBytes_AsString(bytes.get());
-}
-
 // The exception currently pending, described as "TypeName: text"; clears it.
 std::string describe_pending_exception() {
-    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
-    PyErr_Fetch(&type, &value, &traceback);
-    PyErr_NormalizeException(&type, &value, &traceback);
-    const PyRef owned_type(type), owned_value(value), owned_traceback(traceback);
-    const PyRef name(type ? PyObject_GetAttrString(type, "__name__") : nullptr);
-    PyErr_Clear();
-    const PyRef text(value ? PyObject_Str(value) : nullptr);
-    PyErr_Clear();
-    return utf8_text(name.get(), "<unknown>") + ": " + utf8_text(text.get(), "");
+    const PendingException pending = take_pending_exception();
+    if (!pending.type) return "<unknown>: ";
+    return type_attribute_text(pending.type.get(), "__name__").value_or("<unknown>") + ": " +
+           object_text(pending.value.get());
 }
 
 // The module's __all__ list, created when missing. Null with an exception

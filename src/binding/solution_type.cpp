@@ -6,6 +6,7 @@
 
 #include "object_text.hpp"
 #include "panic.hpp"
+#include "pending_exception.hpp"
 #include "pareto/internal_failure.hpp"
 #include "py_ref.hpp"
 
@@ -105,14 +106,11 @@ PyType_Spec solution_spec = {
 // RuntimeError("An error occurred while initializing class ...") caused by
 // the pending exception.
 void raise_class_creation_error() {
-    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
-    PyErr_Fetch(&type, &value, &traceback);
-    PyErr_NormalizeException(&type, &value, &traceback);
-    PyRef cause_type(type), cause(value), cause_traceback(traceback);
+    PendingException cause = take_pending_exception();
     const std::string message = std::string("An error occurred while initializing class ") + kClassName;
     PyRef error(PyObject_CallFunction(PyExc_RuntimeError, "s", message.c_str()));
     if (!error) return;
-    PyException_SetCause(error.get(), cause.release());
+    PyException_SetCause(error.get(), cause.value.release());
     PyErr_SetObject(PyExc_RuntimeError, error.get());
 }
 

@@ -3,17 +3,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "dominance.hpp"
+
 namespace quorvel {
-
-namespace {
-
-bool all_at_most(const double* a, const double* b, std::size_t n_variables) {
-    for (std::size_t v = 0; v < n_variables; ++v)
-        if (a[v] > b[v]) return false;
-    return true;
-}
-
-}  // namespace
 
 void NondominatedFilter::select(std::span<const double> points, std::size_t n_variables,
                                 std::vector<CompactIndex>& survivors) {
@@ -114,7 +106,7 @@ void NondominatedFilter::scan_kept(std::span<const double> points, std::size_t n
         const double* row = points.data() + entry.index * n_variables;
         bool dominated = false;
         for (std::size_t k = 0; k < kept_rows_.size() && !dominated; k += n_variables)
-            dominated = all_at_most(kept_rows_.data() + k, row, n_variables);
+            dominated = dominates(kept_rows_.data() + k, row, n_variables);
         if (dominated) continue;
         survivors.push_back(entry.index);
         kept_rows_.insert(kept_rows_.end(), row, row + n_variables);
