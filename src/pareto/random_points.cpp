@@ -8,7 +8,8 @@
 #include <utility>
 
 #include "internal_failure.hpp"
-#include "thread_rng.hpp"
+#include "random/random_range.hpp"
+#include "random/thread_rng.hpp"
 
 namespace quorvel {
 

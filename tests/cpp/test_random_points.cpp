@@ -11,7 +11,8 @@
 #include "pareto/internal_failure.hpp"
 #include "pareto/objective.hpp"
 #include "pareto/random_points.hpp"
-#include "pareto/thread_rng.hpp"
+#include "pareto/random/random_range.hpp"
+#include "pareto/random/thread_rng.hpp"
 
 namespace quorvel {
 namespace {

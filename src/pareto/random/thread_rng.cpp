@@ -3,6 +3,8 @@
 #include <span>
 #include <utility>
 
+#include "pareto/internal_failure.hpp"
+
 namespace quorvel {
 
 namespace {
