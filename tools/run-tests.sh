@@ -24,7 +24,13 @@ echo "== abi3 wheel"
 rm -rf build/wheel
 python -m pip wheel -q --no-deps -w build/wheel .
 wheel=$(ls build/wheel/quorvel-*-cp39-abi3-*.whl)
-python -m zipfile -l "$wheel" | grep -q 'quorvel\.abi3\.so'
+# Captured first: under pipefail an early-exiting reader such as grep -q
+# would break the pipe of an unbuffered writer and fail the check at random.
+listing=$(python -m zipfile -l "$wheel")
+if [[ $listing != *quorvel.abi3.so* ]]; then
+    echo "the wheel lacks quorvel.abi3.so" >&2
+    exit 1
+fi
 abi3audit --strict --report "$wheel"
 python -m pip install -q --force-reinstall "$wheel"
 
