@@ -1,6 +1,8 @@
 import math
+import re
 import subprocess
 import sys
+from pathlib import Path
 
 import pytest
 
@@ -111,8 +113,14 @@ def test_failure_is_reported_on_standard_error():
     done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
     assert done.returncode == 0
     assert done.stdout.strip() == "PanicException"
-    assert "negative coordinate value: inf" in done.stderr
-    assert ".cpp:" in done.stderr  # the source location of the failure
+    report = re.search(r"^quorvel: internal failure at (\S+):(\d+): negative coordinate value: inf$",
+                       done.stderr, re.MULTILINE)
+    assert report, done.stderr
+    # The location is relative to the project root and points at the failing call.
+    path, line = report.group(1), int(report.group(2))
+    assert Path(path).parts[0] == "src"
+    source_lines = (Path(__file__).resolve().parents[2] / path).read_text().splitlines()
+    assert "fail(" in source_lines[line - 1]
 
 
 def test_uncaught_panic_ends_the_interpreter_with_a_traceback():
