@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <variant>
 #include <vector>
@@ -36,6 +43,7 @@ struct NumberedKeys {
 
 constexpr std::size_t kWordsPerRefill = 64;
 constexpr std::size_t kRefillsPerKey = 256;
+constexpr std::size_t kWordsPerKey = kRefillsPerKey * kWordsPerRefill;
 
 void expect_next_blocks(ThreadRng& rng, const ChachaKey& key, std::uint64_t first_counter,
                         std::size_t n_blocks) {
@@ -145,6 +153,80 @@ TEST(ThreadRng, ThreadsDrawIndependentStreams) {
     one.join();
     two.join();
     EXPECT_NE(first, second);
+}
+
+using Words = std::vector<std::uint32_t>;
+
+Words words_of(ThreadRng& rng, std::size_t count) {
+    Words words(count);
+    for (std::uint32_t& word : words) word = rng.next_word();
+    return words;
+}
+
+// Takes the thread's generator for every word, as separate calls would.
+Words words_taking_each(std::size_t count) {
+    Words words(count);
+    for (std::uint32_t& word : words) word = ThreadRng::for_this_thread().next_word();
+    return words;
+}
+
+constexpr std::size_t kChildWords = 16;
+
+struct ChildDraw {
+    Words first_words;
+    bool later_takes_continue_the_stream;
+};
+
+// Forks; the child reports its generator's first words and whether taking
+// the generator again continues that stream rather than re-keying once more.
+ChildDraw draw_in_forked_child() {
+    int ends[2];
+    if (pipe(ends) != 0) throw std::system_error(errno, std::generic_category(), "pipe");
+    const pid_t child = fork();
+    if (child < 0) throw std::system_error(errno, std::generic_category(), "fork");
+    std::array<std::uint32_t, kChildWords + 1> report{};
+    if (child == 0) {
+        const Words first = words_taking_each(kChildWords);
+        ThreadRng replay = ThreadRng::for_this_thread();
+        std::copy(first.begin(), first.end(), report.begin());
+        report[kChildWords] = words_taking_each(kChildWords) == words_of(replay, kChildWords);
+        _exit(write(ends[1], report.data(), sizeof report) == sizeof report ? 0 : 1);
+    }
+    close(ends[1]);
+    // One write below the pipe's atomic size arrives whole.
+    const ssize_t received = read(ends[0], report.data(), sizeof report);
+    close(ends[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (received != sizeof report || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("the forked child did not report");
+    return {Words(report.begin(), report.begin() + kChildWords), report[kChildWords] == 1};
+}
+
+TEST(ThreadRng, ForkedChildrenRekeyWhileTheParentStreamContinues) {
+    // A fresh thread, so that the rest of the first key's output lies ahead.
+    std::thread([] {
+        try {
+            words_taking_each(1);
+            ThreadRng replay = ThreadRng::for_this_thread();
+            const ChildDraw first_child = draw_in_forked_child();
+            const ChildDraw second_child = draw_in_forked_child();
+            const Words parent = words_taking_each(kWordsPerKey - 1);
+            EXPECT_EQ(parent, words_of(replay, kWordsPerKey - 1));
+            // Children forked from the same state still differ from each
+            // other and from anything the parent's key produces.
+            EXPECT_NE(first_child.first_words, second_child.first_words);
+            for (const ChildDraw& child : {first_child, second_child}) {
+                const auto found = std::search(parent.begin(), parent.end(),
+                                               child.first_words.begin(), child.first_words.end());
+                EXPECT_TRUE(found == parent.end())
+                    << "the parent draws the child's words at " << found - parent.begin();
+                EXPECT_TRUE(child.later_takes_continue_the_stream);
+            }
+        } catch (const std::exception& error) {
+            ADD_FAILURE() << error.what();
+        }
+    }).join();
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+import json
+import os
 import subprocess
 import sys
 import threading
@@ -79,6 +81,30 @@ def test_processes_draw_different_streams():
     outputs = {subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
                               timeout=60, check=True).stdout for _ in range(2)}
     assert len(outputs) == 2
+
+
+def test_forked_child_draws_its_own_designs():
+    data = [[[float(o)] for o in range(1000)]] * 8
+
+    def designs():
+        return [p.design_vector for p in quorvel.create_random_points(data, 4)]
+
+    designs()  # the parent keys its generator before the fork
+    read_end, write_end = os.pipe()
+    child = os.fork()
+    if child == 0:
+        status = 1
+        try:
+            os.write(write_end, json.dumps(designs()).encode())
+            status = 0
+        finally:
+            os._exit(status)
+    os.close(write_end)
+    with os.fdopen(read_end) as pipe:
+        child_designs = json.loads(pipe.read())
+    assert os.waitstatus_to_exitcode(os.waitpid(child, 0)[1]) == 0
+    # 32 draws from 1000 options: equal streams are the only way to match.
+    assert len(child_designs) == 4 and child_designs != designs()
 
 
 @pytest.mark.parametrize("n_points", [1, 17, 16_385])

@@ -1,5 +1,8 @@
 #include "thread_rng.hpp"
 
+#include <pthread.h>
+
+#include <atomic>
 #include <span>
 #include <utility>
 
@@ -22,6 +25,12 @@ std::variant<ChachaKey, EntropyError> key_from_entropy_source() {
     return key;
 }
 
+// Bumped in the child after every fork; a generator keyed in an earlier
+// generation shares its stream with the parent.
+std::atomic<std::uint64_t> fork_generation{0};
+
+void note_fork_in_child() { fork_generation.fetch_add(1, std::memory_order_relaxed); }
+
 }  // namespace
 
 ThreadRng::ThreadRng(KeySource key_source) : key_source_(std::move(key_source)) {
@@ -32,10 +41,29 @@ ThreadRng::ThreadRng(KeySource key_source) : key_source_(std::move(key_source)) 
 }
 
 ThreadRng& ThreadRng::for_this_thread() {
+    // Registered before any generator is keyed, so that no fork goes unseen.
+    [[maybe_unused]] static const bool fork_handler_registered = [] {
+        if (const int error = pthread_atfork(nullptr, nullptr, note_fork_in_child))
+            fail("could not initialize ThreadRng: " + describe_os_error(error));
+        return true;
+    }();
+    const std::uint64_t generation = fork_generation.load(std::memory_order_relaxed);
     // A failed keying leaves the variable uninitialised, so the next use in
     // this thread tries again.
     thread_local ThreadRng rng(key_from_entropy_source);
+    thread_local std::uint64_t keyed_in_generation = generation;
+    // A forked child holds a copy of its parent's key and buffer; drawing on
+    // would repeat the parent's numbers.
+    if (keyed_in_generation != generation) {
+        rng.retire_key();
+        keyed_in_generation = generation;
+    }
     return rng;
+}
+
+void ThreadRng::retire_key() {
+    position_ = kBufferWords;
+    budget_ = 0;
 }
 
 void ThreadRng::refill() {

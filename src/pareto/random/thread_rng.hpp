@@ -21,7 +21,8 @@ public:
     explicit ThreadRng(KeySource key_source);
 
     // The calling thread's generator, keyed from the operating system's
-    // entropy source on first use; it lives until the thread ends.
+    // entropy source on first use, and again on the first draw after the
+    // process has forked; it lives until the thread ends.
     static ThreadRng& for_this_thread();
 
     std::uint32_t next_word() {
@@ -37,6 +38,9 @@ private:
 
     void refill();
     void rekey();
+    // Drops the buffered words and the rest of the key's budget, so that the
+    // next word comes from a fresh key.
+    void retire_key();
 
     KeySource key_source_;
     ChachaKey key_{};
