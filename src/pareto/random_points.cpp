@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "cancellation.hpp"
 #include "internal_failure.hpp"
 #include "random/random_range.hpp"
 #include "random/thread_rng.hpp"
@@ -42,12 +43,16 @@ std::vector<SolutionRecord> generate_random_points(const DataTable& table, std::
 
     std::vector<SolutionRecord> records;
     records.reserve(n_points);
+    CancellationCounter cancellation;
     for (std::size_t point = 0; point < n_points; ++point) {
         Design design(table.n_options.size());
         for (std::size_t s = 0; s < design.size(); ++s)
             design[s] = random_range(rng, 0, static_cast<std::uint32_t>(table.n_options[s]));
         Target target = compute_objective(design, table);
         records.push_back({std::move(design), std::move(target)});
+        // Counted in draws, so that a design of many stands cannot stretch
+        // the time between polls.
+        cancellation.add(table.n_stands);
     }
     return records;
 }

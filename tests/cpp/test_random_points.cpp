@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "pareto/cancellation.hpp"
 #include "pareto/data_table.hpp"
 #include "pareto/internal_failure.hpp"
 #include "pareto/objective.hpp"
@@ -136,6 +137,22 @@ TEST(GenerateRandomPoints, ThreadsUseTheirOwnGenerators) {
     EXPECT_NE(designs_of(one), designs_of(two));
     // Neither thread advanced this thread's stream.
     EXPECT_EQ(designs_of(generate_random_points(table, 20)), replay_designs(replay, table, 20));
+}
+
+int polls = 0;
+bool stop_on_third_poll() { return ++polls == 3; }
+
+TEST(GenerateRandomPoints, PollsOncePerIntervalOfDrawsAndStopsWhenAsked) {
+    const DataTable table = table_with_options(std::vector<std::size_t>(64, 3));
+    const std::size_t designs_per_poll = CancellationCounter::kInterval / table.n_stands;
+    const CancellationScope scope(stop_on_third_poll);
+    polls = 0;
+    EXPECT_EQ(generate_random_points(table, 3 * designs_per_poll - 1).size(),
+              3 * designs_per_poll - 1);
+    EXPECT_EQ(polls, 2);
+    polls = 0;
+    EXPECT_THROW(generate_random_points(table, 10 * designs_per_poll), Cancelled);
+    EXPECT_EQ(polls, 3);
 }
 
 }  // namespace
