@@ -6,20 +6,12 @@
 #include <ostream>
 #include <string>
 
-#include "pareto/random/chacha12.hpp"
+#include "test_chacha12_support.hpp"
 
 namespace quorvel {
 namespace {
 
-using Block = std::array<std::uint32_t, kChachaBlockWords>;
-
-Block block_of(const ChachaKey& key, std::uint64_t counter) {
-    Block block{};
-    chacha12_block(key, counter, 0, block);
-    return block;
-}
-
-std::string little_endian_hex(const Block& block, std::size_t n_words) {
+std::string little_endian_hex(const ChachaBlock& block, std::size_t n_words) {
     std::string hex;
     for (std::size_t w = 0; w < n_words; ++w) {
         for (int byte = 0; byte < 4; ++byte) {
@@ -70,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<KnownBlock>& info) { return std::string(info.param.name); });
 
 TEST(Chacha12, StreamNumberChangesTheBlock) {
-    Block stream_0{}, stream_1{}, stream_high{};
+    ChachaBlock stream_0{}, stream_1{}, stream_high{};
     chacha12_block({}, 0, 0, stream_0);
     chacha12_block({}, 0, 1, stream_1);
     chacha12_block({}, 0, std::uint64_t{1} << 32, stream_high);

@@ -16,20 +16,12 @@
 #include <vector>
 
 #include "pareto/internal_failure.hpp"
-#include "pareto/random/chacha12.hpp"
 #include "pareto/random/entropy_source.hpp"
 #include "pareto/random/thread_rng.hpp"
+#include "test_chacha12_support.hpp"
 
 namespace quorvel {
 namespace {
-
-using Block = std::array<std::uint32_t, kChachaBlockWords>;
-
-Block block_of(const ChachaKey& key, std::uint64_t counter) {
-    Block block{};
-    chacha12_block(key, counter, 0, block);
-    return block;
-}
 
 // Keys 1, 2, 3, ... in word 0, one per fetch, so each keying is recognisable.
 struct NumberedKeys {
@@ -48,8 +40,8 @@ constexpr std::size_t kWordsPerKey = kRefillsPerKey * kWordsPerRefill;
 void expect_next_blocks(ThreadRng& rng, const ChachaKey& key, std::uint64_t first_counter,
                         std::size_t n_blocks) {
     for (std::uint64_t counter = first_counter; counter < first_counter + n_blocks; ++counter) {
-        const Block expected = block_of(key, counter);
-        Block drawn{};
+        const ChachaBlock expected = block_of(key, counter);
+        ChachaBlock drawn{};
         for (std::uint32_t& word : drawn) word = rng.next_word();
         ASSERT_EQ(drawn, expected) << "block with counter " << counter;
     }
@@ -82,7 +74,7 @@ TEST(ThreadRng, RekeysOnTheRefillAfterEachKeysBudget) {
 
         // The next refill takes a fresh key and restarts at counter 0.
         const ChachaKey fresh_key = NumberedKeys::key(key_number + 1);
-        const Block fresh_block = block_of(fresh_key, 0);
+        const ChachaBlock fresh_block = block_of(fresh_key, 0);
         ASSERT_EQ(rng.next_word(), fresh_block[0]);
         ASSERT_EQ(keys.fetches, key_number + 1);
         for (std::size_t w = 1; w < kChachaBlockWords; ++w)
