@@ -15,7 +15,8 @@ import time
 import quorvel
 
 SCHEDULES = {
-    # name: (income per ha, carbon kept per ha, habitat penalty per ha)
+    # name: (income EUR/ha, carbon kept t/ha, habitat penalty points/ha); a
+    # stand's penalty points are weighted by its area and its habitat value.
     "no cut": (0.0, 260.0, 0.0),
     "thin": (1400.0, 190.0, 1.5),
     "long rotation": (2300.0, 150.0, 3.0),
@@ -51,7 +52,7 @@ def summarise(name, solutions):
     print(f"{name}: {len(solutions)} plans")
     print(f"  income   {min(income) + 0.0:12,.0f} .. {max(income):12,.0f} EUR")
     print(f"  carbon   {min(carbon):12,.0f} .. {max(carbon):12,.0f} t")
-    print(f"  habitat  {min(habitat):12,.1f} .. {max(habitat):12,.1f} penalty")
+    print(f"  habitat  {min(habitat):12,.1f} .. {max(habitat):12,.1f} penalty points")
 
 
 def plot(front, cloud, path):
@@ -59,19 +60,30 @@ def plot(front, cloud, path):
 
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
+    from matplotlib.legend_handler import HandlerTuple
+    from matplotlib.lines import Line2D
 
     fig, ax = plt.subplots(figsize=(8, 6))
-    ax.scatter([-s.target_vector[0] / 1e3 for s in cloud], [-s.target_vector[1] / 1e3 for s in cloud],
-               s=6, c="lightgray", label=f"random plans ({len(cloud)})")
+    random_points = ax.scatter([-s.target_vector[0] / 1e3 for s in cloud],
+                               [-s.target_vector[1] / 1e3 for s in cloud], s=6, c="lightgray")
+    habitat = [s.target_vector[2] for s in front]
     points = ax.scatter([-s.target_vector[0] / 1e3 for s in front],
                         [-s.target_vector[1] / 1e3 for s in front],
-                        s=10, c=[s.target_vector[2] for s in front], cmap="viridis_r",
-                        label=f"Pareto front ({len(front)})")
-    fig.colorbar(points, ax=ax, label="habitat penalty (lower is better)")
+                        s=10, c=habitat, cmap="viridis_r")
+    fig.colorbar(points, ax=ax, label="habitat penalty (points, lower is better)")
+    # The front's points are coloured by habitat, so its legend entry shows
+    # the colours of its lowest, middle and highest penalties.
+    spread = sorted(habitat)
+    front_marker = tuple(Line2D([], [], linestyle="", marker="o", markersize=5,
+                                color=points.cmap(points.norm(value)))
+                         for value in (spread[0], spread[len(spread) // 2], spread[-1]))
+    ax.legend([random_points, front_marker],
+              [f"random plans ({len(cloud)})", f"Pareto front ({len(front)})"],
+              handler_map={tuple: HandlerTuple(ndivide=None)}, loc="lower left")
     ax.set_xlabel("income (thousand EUR)")
     ax.set_ylabel("carbon stock (thousand t)")
-    ax.set_title("Forest plans: approximate Pareto front against random plans")
-    ax.legend(loc="lower left")
+    ax.set_title("Forest plans: approximate Pareto front against random plans\n"
+                 "colour: habitat penalty, the third objective")
     fig.tight_layout()
     fig.savefig(path, dpi=120)
 

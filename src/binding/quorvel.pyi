@@ -1,10 +1,22 @@
 """Approximate Pareto fronts of discrete multi-objective selection problems."""
 
-from typing import Sequence, SupportsFloat, SupportsIndex, final
+from typing import Any, Protocol, Sequence, SupportsFloat, SupportsIndex, final
 
 __all__ = ["ParetoFrontSolution", "find_pareto_front", "create_random_points"]
 
-Data = Sequence[Sequence[Sequence[SupportsFloat | SupportsIndex]]]
+class _Array(Protocol):
+    """A numpy array, or another array type, read through its length and items."""
+
+    def __array__(self) -> Any: ...
+    def __len__(self) -> int: ...
+    def __getitem__(self, index: int, /) -> Any: ...
+
+# A str is a sequence of str, never of numbers, so it fails at the innermost
+# level; a dict is neither a Sequence nor an array.
+_Number = SupportsFloat | SupportsIndex
+_Option = Sequence[_Number] | _Array
+_Stand = Sequence[_Option] | _Array
+Data = Sequence[_Stand] | _Array
 
 @final
 class ParetoFrontSolution:
