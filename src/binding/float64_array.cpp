@@ -1,7 +1,8 @@
-// Why the shortcut is sound: element-wise conversion of an exact ndarray runs
-// numpy's own code only. Iteration yields views and numpy.float64 scalars, a
-// float subclass whose value PyFloat_AsDouble reads directly; none of it can
-// fail or call back into Python. The converted vectors are therefore fixed by
+// Why the shortcut is sound: element-wise conversion of an exact float64
+// ndarray runs numpy's own code only. Iteration yields views and numpy.float64
+// scalars, a float subclass whose value PyFloat_AsDouble reads directly; none
+// of it calls back into Python or fails, short of memory. So there is no call
+// order to keep and no error to reproduce: the converted vectors are fixed by
 // the shape and the memory alone, and copying the memory in C order gives the
 // same vectors, NaN payloads and -0.0 included. Empty dimensions give the same
 // empty vectors, which the table then judges. Subclasses may override
