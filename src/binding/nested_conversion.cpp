@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "float64_array.hpp"
 #include "object_text.hpp"
 #include "pareto/internal_failure.hpp"
 #include "py_ref.hpp"
@@ -68,9 +69,9 @@ std::size_t reservation(PyObject* sequence) {
 }
 
 template <class Item>
-bool extract_sequence(PyObject* object, std::vector<Item>& items);
+bool extract_sequence(PyObject* object, std::vector<Item>& items, Float64ArrayReader& arrays);
 
-bool convert_item(PyObject* item, double& value) {
+bool convert_item(PyObject* item, double& value, Float64ArrayReader&) {
     const auto converted = extract_float(item);
     if (!converted) return false;
     value = *converted;
@@ -78,14 +79,16 @@ bool convert_item(PyObject* item, double& value) {
 }
 
 template <class Item>
-bool convert_item(PyObject* item, std::vector<Item>& items) {
-    return extract_sequence(item, items);
+bool convert_item(PyObject* item, std::vector<Item>& items, Float64ArrayReader& arrays) {
+    return extract_sequence(item, items, arrays);
 }
 
 // Appends the converted items of one level in iteration order, depth-first.
 // On failure the exception is left pending for the caller.
 template <class Item>
-bool extract_sequence(PyObject* object, std::vector<Item>& items) {
+bool extract_sequence(PyObject* object, std::vector<Item>& items, Float64ArrayReader& arrays) {
+    if (const ArrayRead read = arrays.read(object, items); read != ArrayRead::NotApplicable)
+        return read == ArrayRead::Read;
     if (PyUnicode_Check(object)) {
         raise_type_error("Can't extract `str` to `Vec`");
         return false;
@@ -98,7 +101,7 @@ bool extract_sequence(PyObject* object, std::vector<Item>& items) {
     const PyRef iterator(PyObject_GetIter(object));
     if (!iterator) return false;
     while (PyRef item{PyIter_Next(iterator.get())}) {
-        if (!convert_item(item.get(), items.emplace_back())) return false;
+        if (!convert_item(item.get(), items.emplace_back(), arrays)) return false;
     }
     return !PyErr_Occurred();
 }
@@ -107,7 +110,8 @@ bool extract_sequence(PyObject* object, std::vector<Item>& items) {
 
 std::optional<NestedValues> extract_argument(PyObject* object, const char* name) {
     NestedValues data;
-    if (extract_sequence(object, data)) return data;
+    Float64ArrayReader arrays = Float64ArrayReader::for_imported_numpy();
+    if (extract_sequence(object, data, arrays)) return data;
     argument_extraction_error(name);
     return std::nullopt;
 }
