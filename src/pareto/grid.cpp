@@ -1,9 +1,12 @@
 #include "grid.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 
+#include "fast_log1p.hpp"
 #include "internal_failure.hpp"
 
 namespace quorvel {
@@ -43,6 +46,88 @@ std::string format_plain_decimal(double value) {
 
 void fail_invalid_coordinate(double cell) {
     fail("negative coordinate value: " + format_plain_decimal(cell));
+}
+
+namespace {
+
+// Values approximated together; a loop over one block vectorises.
+constexpr std::size_t kBlock = 8;
+
+// Marks a value whose cell the approximation cannot settle.
+constexpr std::uint64_t kNeedsExact = std::uint64_t{1} << 32;
+
+constexpr double kLargestCell = 4294967295.0;
+
+// The exact quotient log1p(y) / log_step differs from the approximate one,
+// fast_log1p(y) * (1 / log_step), by less than a relative 2^-46: 2^-48 from
+// fast_log1p, 2^-47 granted to the C library's log1p (which promises about
+// 2^-52), and three roundings (the reciprocal, the product, the library's
+// quotient). Any whole number farther than this window from the approximate
+// quotient therefore lies on the same side of both, and so does their floor.
+constexpr double kQuotientWindow = 0x1p-40;
+
+// Steps for which the reciprocal and every quotient below 2^51 stay normal
+// numbers, so that the relative bounds hold.
+constexpr double kLowestStep = 0x1p-1000;
+constexpr double kHighestStep = 0x1p1000;
+
+// Floor of 0 <= v < 2^52: adding 2^52 rounds v to a whole number.
+DoubleLanes floor_below_2_52(DoubleLanes v) {
+    const DoubleLanes nearest = (v + 0x1p52) - 0x1p52;
+    return nearest > v ? nearest - 1.0 : nearest;
+}
+
+// The cell of every value of the block whose quotient lies clear of a whole
+// number, or of the saturation limit; kNeedsExact for every other value and
+// for values outside the range of fast_log1p (negative, tiny, huge, NaN, inf).
+void approximate_cells(const double* values, double inverse_step, std::uint64_t* cells) {
+    constexpr std::size_t kLanes = sizeof(DoubleLanes) / sizeof(double);
+    for (std::size_t i = 0; i < kBlock; i += kLanes) {
+        DoubleLanes x;
+        std::memcpy(&x, values + i, sizeof x);
+        const DoubleLanes y = x + kValueOffset;
+        const auto in_range = (y >= kFastLog1pLowest) & (y <= kFastLog1pHighest);
+        const DoubleLanes quotient = fast_log1p(in_range ? y : 1.0) * inverse_step;
+        const DoubleLanes window = quotient * kQuotientWindow;
+        const DoubleLanes low = floor_below_2_52(quotient - window);
+        const DoubleLanes high = floor_below_2_52(quotient + window);
+        const auto settled =
+            in_range & (quotient <= 0x1p51) & ((low == high) | (low >= kLargestCell));
+        // A whole number below 2^52 sits in the low bits of itself plus 2^52.
+        const BitLanes cell =
+            std::bit_cast<BitLanes>((low < kLargestCell ? low : kLargestCell) + 0x1p52);
+        const BitLanes result = settled ? cell & 0xffffffff : kNeedsExact;
+        std::memcpy(cells + i, &result, sizeof result);
+    }
+}
+
+}  // namespace
+
+void cell_coordinates_into(std::span<const double> values, double log_step,
+                           std::span<std::uint32_t> out) {
+    const std::size_t n_values = values.size();
+    if (!(log_step >= kLowestStep && log_step <= kHighestStep)) {
+        for (std::size_t i = 0; i < n_values; ++i) out[i] = cell_coordinate(values[i], log_step);
+        return;
+    }
+    const double inverse_step = 1.0 / log_step;
+    double tail[kBlock];
+    std::uint64_t cells[kBlock];
+    for (std::size_t first = 0; first < n_values; first += kBlock) {
+        const std::size_t count = std::min(kBlock, n_values - first);
+        const double* block = values.data() + first;
+        if (count < kBlock) {
+            // Padding with a valid value keeps the block loop free of length tests.
+            std::fill(std::copy(block, block + count, tail), tail + kBlock, 0.0);
+            block = tail;
+        }
+        approximate_cells(block, inverse_step, cells);
+        // In order, so that the first value the grid rejects is the one that fails.
+        for (std::size_t i = 0; i < count; ++i)
+            out[first + i] = cells[i] == kNeedsExact
+                                 ? cell_coordinate(values[first + i], log_step)
+                                 : static_cast<std::uint32_t>(cells[i]);
+    }
 }
 
 CellKey cell_coordinates(std::span<const double> target, double log_step) {
