@@ -53,9 +53,13 @@ inline DoubleLanes fast_log1p(DoubleLanes y) {
 
     const DoubleLanes s = (y - (power - 1.0)) / (y + (power + 1.0));
     const DoubleLanes z = s * s;
-    const DoubleLanes series =
-        z * (1.0 / 3 + z * (1.0 / 5 + z * (1.0 / 7 + z * (1.0 / 9 + z * (1.0 / 11 +
-        z * (1.0 / 13 + z * (1.0 / 15 + z * (1.0 / 17))))))));
+    // z/3 + z^2/5 + ... + z^8/17 in independent parts (Estrin's scheme): a
+    // chain of eight multiply-adds would wait on itself.
+    const DoubleLanes z2 = z * z;
+    const DoubleLanes z4 = z2 * z2;
+    const DoubleLanes low_terms = (1.0 / 3 + z * (1.0 / 5)) + z2 * (1.0 / 7 + z * (1.0 / 9));
+    const DoubleLanes high_terms = (1.0 / 11 + z * (1.0 / 13)) + z2 * (1.0 / 15 + z * (1.0 / 17));
+    const DoubleLanes series = z * (low_terms + z4 * high_terms);
     const DoubleLanes two_s = s + s;
     constexpr double kLn2 = 0x1.62e42fefa39efp-1;
     return k * kLn2 + (two_s + two_s * series);

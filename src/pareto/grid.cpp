@@ -50,9 +50,6 @@ void fail_invalid_coordinate(double cell) {
 
 namespace {
 
-// Values approximated together; a loop over one block vectorises.
-constexpr std::size_t kBlock = 8;
-
 // Marks a value whose cell the approximation cannot settle.
 constexpr std::uint64_t kNeedsExact = std::uint64_t{1} << 32;
 
@@ -62,8 +59,9 @@ constexpr double kLargestCell = 4294967295.0;
 // fast_log1p(y) * (1 / log_step), by less than a relative 2^-46: 2^-48 from
 // fast_log1p, 2^-47 granted to the C library's log1p (which promises about
 // 2^-52), and three roundings (the reciprocal, the product, the library's
-// quotient). Any whole number farther than this window from the approximate
-// quotient therefore lies on the same side of both, and so does their floor.
+// quotient). When no whole number lies within this window of the approximate
+// quotient, both quotients have the same floor; when the window lies beyond
+// the saturation limit, both saturate.
 constexpr double kQuotientWindow = 0x1p-40;
 
 // Steps for which the reciprocal and every quotient below 2^51 stay normal
@@ -77,28 +75,23 @@ DoubleLanes floor_below_2_52(DoubleLanes v) {
     return nearest > v ? nearest - 1.0 : nearest;
 }
 
-// The cell of every value of the block whose quotient lies clear of a whole
-// number, or of the saturation limit; kNeedsExact for every other value and
-// for values outside the range of fast_log1p (negative, tiny, huge, NaN, inf).
-void approximate_cells(const double* values, double inverse_step, std::uint64_t* cells) {
-    constexpr std::size_t kLanes = sizeof(DoubleLanes) / sizeof(double);
-    for (std::size_t i = 0; i < kBlock; i += kLanes) {
-        DoubleLanes x;
-        std::memcpy(&x, values + i, sizeof x);
-        const DoubleLanes y = x + kValueOffset;
-        const auto in_range = (y >= kFastLog1pLowest) & (y <= kFastLog1pHighest);
-        const DoubleLanes quotient = fast_log1p(in_range ? y : 1.0) * inverse_step;
-        const DoubleLanes window = quotient * kQuotientWindow;
-        const DoubleLanes low = floor_below_2_52(quotient - window);
-        const DoubleLanes high = floor_below_2_52(quotient + window);
-        const auto settled =
-            in_range & (quotient <= 0x1p51) & ((low == high) | (low >= kLargestCell));
-        // A whole number below 2^52 sits in the low bits of itself plus 2^52.
-        const BitLanes cell =
-            std::bit_cast<BitLanes>((low < kLargestCell ? low : kLargestCell) + 0x1p52);
-        const BitLanes result = settled ? cell & 0xffffffff : kNeedsExact;
-        std::memcpy(cells + i, &result, sizeof result);
-    }
+// The cells of both lanes whose quotient lies clear of a whole number, or
+// beyond the saturation limit; kNeedsExact for every other lane and for values
+// outside the range of fast_log1p (negative, tiny, huge, NaN, inf).
+BitLanes approximate_cells(DoubleLanes x, double inverse_step) {
+    const DoubleLanes y = x + kValueOffset;
+    const auto in_range = (y >= kFastLog1pLowest) & (y <= kFastLog1pHighest);
+    const DoubleLanes quotient = fast_log1p(in_range ? y : 1.0) * inverse_step;
+    const DoubleLanes window = quotient * kQuotientWindow;
+    const DoubleLanes cell = floor_below_2_52(quotient);
+    // Exact: a positive floor lies within a factor of two of the quotient.
+    const DoubleLanes fraction = quotient - cell;
+    const auto clear_of_edges = (fraction > window) & (fraction + window < 1.0);
+    const auto saturated = quotient - window >= kLargestCell;
+    const auto settled = in_range & (quotient <= 0x1p51) & (clear_of_edges | saturated);
+    // A whole number below 2^52 sits in the low bits of itself plus 2^52.
+    const BitLanes bits = std::bit_cast<BitLanes>((saturated ? kLargestCell : cell) + 0x1p52);
+    return settled ? bits & 0xffffffff : kNeedsExact;
 }
 
 }  // namespace
@@ -111,22 +104,18 @@ void cell_coordinates_into(std::span<const double> values, double log_step,
         return;
     }
     const double inverse_step = 1.0 / log_step;
-    double tail[kBlock];
-    std::uint64_t cells[kBlock];
-    for (std::size_t first = 0; first < n_values; first += kBlock) {
-        const std::size_t count = std::min(kBlock, n_values - first);
-        const double* block = values.data() + first;
-        if (count < kBlock) {
-            // Padding with a valid value keeps the block loop free of length tests.
-            std::fill(std::copy(block, block + count, tail), tail + kBlock, 0.0);
-            block = tail;
-        }
-        approximate_cells(block, inverse_step, cells);
+    constexpr std::size_t kLanes = sizeof(DoubleLanes) / sizeof(double);
+    for (std::size_t first = 0; first < n_values; first += kLanes) {
+        const std::size_t count = std::min(kLanes, n_values - first);
+        // A lone last value is paired with 0, which any step accepts.
+        DoubleLanes x{values[first], 0.0};
+        if (count == kLanes) std::memcpy(&x, values.data() + first, sizeof x);
+        const BitLanes cells = approximate_cells(x, inverse_step);
         // In order, so that the first value the grid rejects is the one that fails.
-        for (std::size_t i = 0; i < count; ++i)
-            out[first + i] = cells[i] == kNeedsExact
-                                 ? cell_coordinate(values[first + i], log_step)
-                                 : static_cast<std::uint32_t>(cells[i]);
+        for (std::size_t lane = 0; lane < count; ++lane)
+            out[first + lane] = cells[lane] == kNeedsExact
+                                    ? cell_coordinate(values[first + lane], log_step)
+                                    : static_cast<std::uint32_t>(cells[lane]);
     }
 }
 
