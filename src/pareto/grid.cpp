@@ -107,9 +107,10 @@ void cell_coordinates_into(std::span<const double> values, double log_step,
     constexpr std::size_t kLanes = sizeof(DoubleLanes) / sizeof(double);
     for (std::size_t first = 0; first < n_values; first += kLanes) {
         const std::size_t count = std::min(kLanes, n_values - first);
-        // A lone last value is paired with 0, which any step accepts.
-        DoubleLanes x{values[first], 0.0};
-        if (count == kLanes) std::memcpy(&x, values.data() + first, sizeof x);
+        // A lone last value is paired with 0, which any step accepts. Two loads
+        // rather than one wide one: the values have often just been stored one
+        // by one, and a wide load cannot take them from the store buffer.
+        const DoubleLanes x{values[first], count == kLanes ? values[first + 1] : 0.0};
         const BitLanes cells = approximate_cells(x, inverse_step);
         // In order, so that the first value the grid rejects is the one that fails.
         for (std::size_t lane = 0; lane < count; ++lane)

@@ -90,7 +90,8 @@ std::vector<double> hostile_values() {
             lowest, std::nextafter(lowest, 0.0), std::nextafter(lowest, -kInf),
             offset_zero, std::nextafter(offset_zero, 0.0), std::nextafter(offset_zero, -kInf),
             0.0, -0.0, kTiny, -kTiny, std::numeric_limits<double>::min(),
-            std::numeric_limits<double>::max(), 0x1p-1000, 0x1p1000, std::nextafter(0x1p1000, kInf)};
+            std::numeric_limits<double>::max(), 0x1p-1000, 0x1p1000,
+            std::nextafter(0x1p1000, kInf)};
 }
 
 // The batched coordinates must equal the single-value ones for every value,
