@@ -22,13 +22,15 @@ inline constexpr double kFastLog1pHighest = 0x1p1000;
 //   2.1 * 2^-52 in log(m), against log1p(y) > 36: relative < 2^-56.
 // - atanh(s) / s = 1 + S(z), z = s^2 < 0.0295, S = z/3 + z^2/5 + ...; the
 //   series stops after z^8/17, leaving z^9/19 / (1 - z) < 2^-49.9 relative.
-//   z carries <= 7u, Horner adds a few u to S < 0.0103, so S contributes
-//   < 0.2u; the product 2s * S and the sum 2s + 2s S round once each: log(m)
-//   has relative error <= 3u + 0.2u + 2u + 2^-49.9.
+//   z carries <= 7u and evaluating S (positive terms only) a few u more, but
+//   S < 0.0103, so S contributes < 0.2u; the product 2s * S and the sum
+//   2s + 2s S round once each: log(m) has relative error <= 3u + 0.2u + 2u
+//   + 2^-49.9.
 // - k = 0: the result is log(m) itself. k >= 1: k ln2 (ln2 and the product
-//   round once each, 2u) plus log(m) with |log(m)| <= 0.3466 <= k ln2 / 2,
-//   rounded once more: the result is >= k ln2 / 2 and >= |log(m)|, so the
-//   relative error is <= 2 * 2u + 5.2u + 2^-49.9 + u.
+//   round once each, 2u) plus log(m) with |log(m)| <= ln2 / 2 (to within
+//   the widening above), rounded once more: the result is at least about
+//   k ln2 / 2 and |log(m)|, so the relative error is <= 2 * 2u + 5.2u
+//   + 2^-49.9 + u.
 // Altogether < 10.2u + 2^-49.9 < 2^-48.7; the constant keeps a margin over it.
 // Tiny y need no special care: z underflowing to 0 changes 1 + S by < 2^-1000.
 inline constexpr double kFastLog1pRelativeError = 0x1p-48;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <string_view>
 
 #include "fast_log1p.hpp"
@@ -57,8 +56,8 @@ constexpr double kLargestCell = 4294967295.0;
 
 // The exact quotient log1p(y) / log_step differs from the approximate one,
 // fast_log1p(y) * (1 / log_step), by less than a relative 2^-46: 2^-48 from
-// fast_log1p, 2^-47 granted to the C library's log1p (which promises about
-// 2^-52), and three roundings (the reciprocal, the product, the library's
+// fast_log1p, 2^-47 granted to the C library's log1p (documented to within
+// a unit or two in the last place, 2^-52), and three roundings (the reciprocal, the product, the library's
 // quotient). When no whole number lies within this window of the approximate
 // quotient, both quotients have the same floor; when the window lies beyond
 // the saturation limit, both saturate.

@@ -49,7 +49,7 @@ std::vector<double> edge_indices() {
     return indices;
 }
 
-constexpr int kNeighbours = 200;
+constexpr int kNeighbours = 300;
 
 // Values on every probed cell edge and the kNeighbours doubles on each side
 // of it; counts the edges whose outermost neighbours fall into different
