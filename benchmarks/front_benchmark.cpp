@@ -2,7 +2,6 @@
 // search and against the bare cost of forming its candidates, on generated
 // tables, and checks that the two searches agree where ties cannot part them.
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "bare_candidates.hpp"
+#include "best_seconds.hpp"
 #include "generated_tables.hpp"
 #include "pareto/pareto_front.hpp"
 #include "straightforward_front.hpp"
@@ -29,22 +29,6 @@ struct Scenario {
 
 // Keeps the bare loop's result alive.
 volatile std::uint64_t checksum_sink;
-
-// The fastest of at least min_runs runs that take min_seconds in total.
-template <class Run>
-double best_seconds(Run&& run, int min_runs, double min_seconds) {
-    double best = INFINITY;
-    double total = 0.0;
-    for (int runs = 0; runs < min_runs || total < min_seconds; ++runs) {
-        const auto start = std::chrono::steady_clock::now();
-        run();
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        best = std::min(best, seconds);
-        total += seconds;
-    }
-    return best;
-}
 
 std::set<Target> targets_of(const std::vector<SolutionRecord>& records) {
     std::set<Target> targets;

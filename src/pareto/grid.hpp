@@ -30,11 +30,12 @@ inline std::uint32_t cell_coordinate(double value, double log_step) {
     return cell >= kLargest ? UINT32_MAX : static_cast<std::uint32_t>(cell);
 }
 
-// Writes the coordinates of every value of target into out (same length).
-inline void cell_coordinates_into(std::span<const double> target, double log_step,
-                                  std::span<std::uint32_t> out) {
-    for (std::size_t v = 0; v < target.size(); ++v) out[v] = cell_coordinate(target[v], log_step);
-}
+// Writes the coordinate of every value into out (same length), exactly as
+// cell_coordinate would and failing at the first value it fails on, but
+// without calling log1p for almost every value: meant for long runs of values,
+// such as the targets of many candidates laid end to end.
+void cell_coordinates_into(std::span<const double> values, double log_step,
+                           std::span<std::uint32_t> out);
 
 CellKey cell_coordinates(std::span<const double> target, double log_step);
 
