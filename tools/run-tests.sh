@@ -13,7 +13,7 @@ fi
 python3 -m venv build/venv
 source build/venv/bin/activate
 python -m pip install -q --upgrade pip
-python -m pip install -q pytest abi3audit cmake ninja
+python -m pip install -q pytest abi3audit cmake ninja 'dask[distributed]' numpy
 
 echo "== C++ core tests"
 cmake -S . -B build/core-tests -G Ninja -DQUORVEL_BUILD_MODULE=OFF -DQUORVEL_BUILD_TESTS=ON -DQUORVEL_WERROR=ON >/dev/null
