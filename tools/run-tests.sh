@@ -24,7 +24,8 @@ echo "== abi3 wheel"
 rm -rf build/wheel
 python -m pip wheel -q --no-deps -w build/wheel .
 wheel=$(ls build/wheel/quorvel-*-cp39-abi3-*.whl)
-python -m zipfile -l "$wheel" | grep -q 'quorvel\.abi3\.so'
+# Listed in full before grep reads it: grep -q leaving early would break the pipe.
+grep -q 'quorvel\.abi3\.so' <<<"$(python -m zipfile -l "$wheel")"
 abi3audit --strict --report "$wheel"
 python -m pip install -q --force-reinstall "$wheel"
 
