@@ -5,7 +5,7 @@ each front against the best front known for that forest (the non-dominated
 union of all fronts found for it; in practice the finest one), and shows what
 the units of the objectives do at a fixed epsilon. Writes
 results/epsilon_study.{csv,md}, results/epsilon_units.{csv,md} and
-results/epsilon_study.png. About a minute on a quiet two-core machine.
+results/epsilon_study.png. A minute or two on two cores.
 
     python benchmarks/epsilon_study.py
 """
