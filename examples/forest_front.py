@@ -9,40 +9,10 @@ plot of the front against the random cloud.
 """
 
 import argparse
-import random
 import time
 
 import quorvel
-
-SCHEDULES = {
-    # name: (income EUR/ha, carbon kept t/ha, habitat penalty points/ha); a
-    # stand's penalty points are weighted by its area and its habitat value.
-    "no cut": (0.0, 260.0, 0.0),
-    "thin": (1400.0, 190.0, 1.5),
-    "long rotation": (2300.0, 150.0, 3.0),
-    "clear cut": (4200.0, 40.0, 9.0),
-    "clear cut + retention": (3600.0, 75.0, 5.5),
-}
-
-
-def make_forest(n_stands, seed):
-    """data[stand][schedule] = [-income, -carbon, habitat penalty]: all minimised."""
-    rng = random.Random(seed)
-    data = []
-    for _ in range(n_stands):
-        area = rng.uniform(0.5, 12.0)
-        fertility = rng.uniform(0.3, 2.0)  # scales timber value
-        age = rng.uniform(0.3, 1.8)  # scales the carbon standing today
-        habitat = rng.uniform(0.1, 4.0)  # habitat value of the stand
-        options = []
-        for income, carbon, penalty in SCHEDULES.values():
-            options.append([
-                -income * area * fertility * rng.uniform(0.8, 1.2),
-                -carbon * area * age,
-                penalty * area * habitat,
-            ])
-        data.append(options)
-    return data
+from forest_problem import SCHEDULES, make_forest
 
 
 def summarise(name, solutions):

