@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "cancellation.hpp"
 #include "internal_failure.hpp"
 #include "thread_rng.hpp"
 
@@ -41,7 +42,10 @@ std::vector<SolutionRecord> generate_random_points(const DataTable& table, std::
 
     std::vector<SolutionRecord> records;
     records.reserve(n_points);
+    CancellationCounter interruptible;
     for (std::size_t point = 0; point < n_points; ++point) {
+        // The work of a design is one draw per stand.
+        interruptible.add(table.n_stands);
         Design design(table.n_options.size());
         for (std::size_t s = 0; s < design.size(); ++s)
             design[s] = random_range(rng, 0, static_cast<std::uint32_t>(table.n_options[s]));
