@@ -38,9 +38,8 @@ PyRef build_list(const Values& values, MakeItem make_item) {
 
 PyObject* get_design_vector(PyObject* self, void*) {
     return run_at_boundary<PyObject*>(nullptr, [self] {
-        return build_list(as_solution(self)->design_vector, [](std::size_t index) {
-                   return PyLong_FromUnsignedLongLong(index);
-               }).release();
+        const auto as_int = [](std::size_t index) { return PyLong_FromUnsignedLongLong(index); };
+        return build_list(as_solution(self)->design_vector, as_int).release();
     });
 }
 

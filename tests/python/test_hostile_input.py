@@ -20,6 +20,7 @@ import pytest
 
 import quorvel
 from conftest import SANITIZED
+from test_arguments import Claims, Index, IntSubclass, ItemsOnly, TypeErrorSubclass
 
 SEED = 7_2026
 BUDGET_SECONDS = 5.0 if SANITIZED else 12.0
@@ -40,39 +41,6 @@ def panic_class():
 
 class FloatSub(float):
     pass
-
-
-class IntSub(int):
-    pass
-
-
-class TypeErrorSub(TypeError):
-    pass
-
-
-class WithIndex:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
-
-
-class ItemsOnly:
-    def __init__(self, items):
-        self.items = list(items)
-
-    def __getitem__(self, index):
-        return self.items[index]
-
-
-class Claiming(list):
-    def __init__(self, items, length):
-        super().__init__(items)
-        self.length = length
-
-    def __len__(self):
-        return self.length
 
 
 class Refusal(Exception):
@@ -126,16 +94,25 @@ class Meddling:
         return self.value
 
 
-class LengthRaising(list):
+class Trapping(list):
     def __init__(self, items, fire):
         super().__init__(items)
         self.fire = fire
 
+
+class LengthRaising(Trapping):
     def __len__(self):
         self.fire()
 
 
+class IterRaising(Trapping):
+    def __iter__(self):
+        self.fire()
+
+
 class IterationRaising(ItemsOnly):
+    """Fails part-way, when item `at` is fetched."""
+
     def __init__(self, items, fire, at):
         super().__init__(items)
         self.fire, self.at = fire, at
@@ -143,16 +120,7 @@ class IterationRaising(ItemsOnly):
     def __getitem__(self, index):
         if index == self.at:
             self.fire()
-        return self.items[index]
-
-
-class IterRaising(list):
-    def __init__(self, items, fire):
-        super().__init__(items)
-        self.fire = fire
-
-    def __iter__(self):
-        self.fire()
+        return super().__getitem__(index)
 
 
 def ordinary_length_error():
@@ -170,10 +138,10 @@ class SelfMutating(list):
 PLAIN_VALUES = [math.nan, math.inf, -math.inf, -0.0, 0.0, 5e-324, 1e-310, 1e308, -1e308,
                 1.0, -2.5, 10**400, -(10**400), 2**53 + 1, True, False, 0, 7]
 PLAIN_EPSILONS = [0.1, 0.01, 0.5, 1e-3, 2.0, 0.0, -0.0, math.nan, math.inf, -math.inf, -0.5,
-                  -1.0, -2.0, 1e-320, 1e308, 10**400, "0.1", None, True, 3, WithIndex(2)]
+                  -1.0, -2.0, 1e-320, 1e308, 10**400, "0.1", None, True, 3, Index(2)]
 PLAIN_COUNTS = [0, 1, 2, 5, 17, True, False, -1, 2**32, 2**64, 2**64 - 1, 3.0, "3", None,
-                WithIndex(4), IntSub(3)]
-ERRORS = [ValueError, TypeError, TypeErrorSub, RuntimeError, ZeroDivisionError,
+                Index(4), IntSubclass(3)]
+ERRORS = [ValueError, TypeError, TypeErrorSubclass, RuntimeError, ZeroDivisionError,
           KeyboardInterrupt, SystemExit]
 
 
@@ -204,9 +172,9 @@ class Case:
         if pick < 0.10:
             return rng.choice(PLAIN_VALUES)
         if pick < 0.14:
-            return rng.choice([FloatSub(rng.uniform(-5, 5)), IntSub(rng.randint(-5, 5))])
+            return rng.choice([FloatSub(rng.uniform(-5, 5)), IntSubclass(rng.randint(-5, 5))])
         if pick < 0.15:
-            return rng.choice(["x", None, [1.0], WithIndex(3)])
+            return rng.choice(["x", None, [1.0], Index(3)])
         if not self.wild or pick < 0.95:
             return rng.uniform(-10, 10)
         self.hostile = True
@@ -226,7 +194,7 @@ class Case:
         if pick < 0.20:
             return ItemsOnly(items)
         if pick < 0.25:
-            return Claiming(items, rng.choice([0, 1, 10**12, sys.maxsize, -1]))
+            return Claims(items, rng.choice([0, 1, 10**12, sys.maxsize, -1]))
         if pick < 0.27:
             return LengthRaising(items, ordinary_length_error)
         if pick < 0.28:
