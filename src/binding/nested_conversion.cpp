@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,9 @@ namespace quorvel::binding {
 
 namespace {
 
-// A sequence may report any length. Reserving no more than this keeps what a
-// lying __len__ can cost to a few items per sequence; longer sequences grow
-// by doubling, so they never hold more than twice what they deliver.
-constexpr Py_ssize_t kMaxReservation = 16;
+// A sequence may report any length; beyond this the buffer of its level
+// grows by doubling instead.
+constexpr Py_ssize_t kMaxReservation = 4096;
 
 constexpr const char* kUnknownTypeName = "<failed to extract type name>";
 
@@ -67,37 +67,58 @@ std::size_t reservation(PyHandle sequence) {
     return static_cast<std::size_t>(std::min(length, kMaxReservation));
 }
 
-template <class Item>
-void extract_sequence(PyHandle object, std::vector<Item>& items);
+// The stands and options of a call are gathered in buffers that each level
+// reuses for every sequence, then copied out at their exact count. So the
+// length a sequence claims costs at most one capped reservation per level
+// and call, never one per sequence, and each converted vector is allocated
+// once, at the size that iteration delivered.
+class DataConversion {
+public:
+    NestedValues stands(PyHandle data) {
+        // The only sequence of its level: gathered in place.
+        NestedValues stands;
+        gather(data, stands, [this](PyHandle stand) { return options(stand); });
+        return stands;
+    }
 
-void convert_item(PyHandle item, double& value) { value = extract_float(item); }
+private:
+    std::vector<std::vector<double>> options(PyHandle stand) {
+        gather(stand, options_, [this](PyHandle option) { return values(option); });
+        return take_exact(options_);
+    }
 
-template <class Item>
-void convert_item(PyHandle item, std::vector<Item>& items) {
-    extract_sequence(item, items);
-}
+    std::vector<double> values(PyHandle option) {
+        gather(option, values_, extract_float);
+        return take_exact(values_);
+    }
 
-// Appends the converted items of one level in iteration order, depth-first.
-// On failure the exception is left pending for the caller.
-template <class Item>
-void extract_sequence(PyHandle object, std::vector<Item>& items) {
-    if (PyUnicode_Check(object.get())) throw_type_error("Can't extract `str` to `Vec`");
-    if (!PySequence_Check(object.get())) throw_not_a_sequence(object);
-    items.reserve(reservation(object));
-    const PyRef iterator = PyRef::steal_or_throw(PyObject_GetIter(object.get()));
-    while (const PyRef item = PyRef::steal(PyIter_Next(iterator.get())))
-        convert_item(item, items.emplace_back());
-    if (PyErr_Occurred()) throw PythonErrorSet{};
-}
+    // Replaces the buffer's items by the converted items of one sequence, in
+    // iteration order, depth-first. On failure the exception is left pending.
+    template <class Item, class ConvertItem>
+    static void gather(PyHandle object, std::vector<Item>& buffer, ConvertItem convert_item) {
+        if (PyUnicode_Check(object.get())) throw_type_error("Can't extract `str` to `Vec`");
+        if (!PySequence_Check(object.get())) throw_not_a_sequence(object);
+        buffer.clear();
+        buffer.reserve(reservation(object));
+        const PyRef iterator = PyRef::steal_or_throw(PyObject_GetIter(object.get()));
+        while (const PyRef item = PyRef::steal(PyIter_Next(iterator.get())))
+            buffer.push_back(convert_item(item));
+        if (PyErr_Occurred()) throw PythonErrorSet{};
+    }
+
+    template <class Item>
+    static std::vector<Item> take_exact(std::vector<Item>& buffer) {
+        return {std::make_move_iterator(buffer.begin()), std::make_move_iterator(buffer.end())};
+    }
+
+    std::vector<std::vector<double>> options_;
+    std::vector<double> values_;
+};
 
 }  // namespace
 
 NestedValues extract_argument(PyHandle object, const char* name) {
-    return convert_argument(name, [object] {
-        NestedValues data;
-        extract_sequence(object, data);
-        return data;
-    });
+    return convert_argument(name, [object] { return DataConversion().stands(object); });
 }
 
 }  // namespace quorvel::binding
