@@ -36,21 +36,19 @@ constexpr std::size_t kDepth<std::vector<Item>> = kDepth<Item> + 1;
 template <std::size_t Depth>
 using Shape = std::array<std::size_t, Depth>;
 
-// Read when the array has Depth dimensions, their lengths now in `shape`.
+// Whether the array has Depth dimensions, their lengths then in `shape`.
 template <std::size_t Depth>
-ArrayRead read_shape(PyObject* array, PyObject* shape_name, Shape<Depth>& shape) {
-    const PyRef dimensions(PyObject_GetAttr(array, shape_name));
-    if (!dimensions) return ArrayRead::Failed;
+bool read_shape(PyHandle array, PyHandle shape_name, Shape<Depth>& shape) {
+    const PyRef dimensions = PyRef::steal_or_throw(PyObject_GetAttr(array.get(), shape_name.get()));
     if (!PyTuple_Check(dimensions.get())) fail("numpy.ndarray.shape is not a tuple");
-    if (PyTuple_Size(dimensions.get()) != static_cast<Py_ssize_t>(Depth))
-        return ArrayRead::NotApplicable;
+    if (PyTuple_Size(dimensions.get()) != static_cast<Py_ssize_t>(Depth)) return false;
     for (std::size_t axis = 0; axis < Depth; ++axis) {
         const Py_ssize_t length =
             PyLong_AsSsize_t(PyTuple_GetItem(dimensions.get(), static_cast<Py_ssize_t>(axis)));
         if (length < 0) fail("numpy.ndarray.shape holds an invalid length");
         shape[axis] = static_cast<std::size_t>(length);
     }
-    return ArrayRead::Read;
+    return true;
 }
 
 // The byte count of the array's values; numpy keeps it within Py_ssize_t.
@@ -85,8 +83,8 @@ void copy_values(const char*& source, std::span<const std::size_t> shape,
 
 Float64ArrayReader Float64ArrayReader::for_imported_numpy() {
     Float64ArrayReader reader;
-    const PyRef name(PyUnicode_FromString("numpy"));
-    const PyRef numpy(name ? PyImport_GetModule(name.get()) : nullptr);
+    const PyRef name = PyRef::steal(PyUnicode_FromString("numpy"));
+    const PyRef numpy = PyRef::steal(name ? PyImport_GetModule(name.get()) : nullptr);
     if (!numpy || !PyModule_Check(numpy.get())) {
         // Element-wise conversion needs no module table, so a failed look-up
         // just means going without the shortcut.
@@ -96,9 +94,9 @@ Float64ArrayReader Float64ArrayReader::for_imported_numpy() {
     // The module's own dictionary, so that no module __getattr__ runs.
     PyObject* ndarray = PyDict_GetItemString(PyModule_GetDict(numpy.get()), "ndarray");
     if (ndarray == nullptr || !PyType_Check(ndarray)) return reader;
-    reader.shape_name_ = PyRef(PyUnicode_InternFromString("shape"));
-    reader.dtype_name_ = PyRef(PyUnicode_InternFromString("dtype"));
-    reader.tobytes_name_ = PyRef(PyUnicode_InternFromString("tobytes"));
+    reader.shape_name_ = PyRef::steal(PyUnicode_InternFromString("shape"));
+    reader.dtype_name_ = PyRef::steal(PyUnicode_InternFromString("dtype"));
+    reader.tobytes_name_ = PyRef::steal(PyUnicode_InternFromString("tobytes"));
     if (!reader.shape_name_ || !reader.dtype_name_ || !reader.tobytes_name_) {
         PyErr_Clear();
         return reader;
@@ -107,35 +105,32 @@ Float64ArrayReader Float64ArrayReader::for_imported_numpy() {
     return reader;
 }
 
-ArrayRead Float64ArrayReader::check_dtype(PyObject* array) {
-    PyRef dtype(PyObject_GetAttr(array, dtype_name_.get()));
-    if (!dtype) return ArrayRead::Failed;
-    if (dtype.get() == float64_dtype_.get()) return ArrayRead::Read;
-    const PyRef text(PyObject_GetAttrString(dtype.get(), "str"));
-    if (!text) return ArrayRead::Failed;
+bool Float64ArrayReader::is_native_float64(PyHandle array) {
+    PyRef dtype = PyRef::steal_or_throw(PyObject_GetAttr(array.get(), dtype_name_.get()));
+    if (dtype.get() == float64_dtype_.get()) return true;
+    const PyRef text = PyRef::steal_or_throw(PyObject_GetAttrString(dtype.get(), "str"));
     if (!PyUnicode_Check(text.get()) ||
         PyUnicode_CompareWithASCIIString(text.get(), kNativeFloat64) != 0)
-        return ArrayRead::NotApplicable;
+        return false;
     float64_dtype_ = std::move(dtype);
-    return ArrayRead::Read;
+    return true;
 }
 
 template <class Item>
-ArrayRead Float64ArrayReader::read(PyObject* object, std::vector<Item>& items) {
-    if (!ndarray_type_ || reinterpret_cast<PyObject*>(Py_TYPE(object)) != ndarray_type_.get())
-        return ArrayRead::NotApplicable;
+bool Float64ArrayReader::read(PyHandle object, std::vector<Item>& items) {
+    if (!ndarray_type_ ||
+        reinterpret_cast<PyObject*>(Py_TYPE(object.get())) != ndarray_type_.get())
+        return false;
     Shape<kDepth<std::vector<Item>>> shape;
-    ArrayRead readable = read_shape(object, shape_name_.get(), shape);
-    if (readable == ArrayRead::Read) readable = check_dtype(object);
-    if (readable != ArrayRead::Read) return readable;
+    if (!read_shape(object, shape_name_, shape) || !is_native_float64(object)) return false;
 
     // C order is the default, and passing it costs more than the copy of a
     // small array.
-    const PyRef bytes(PyObject_CallMethodObjArgs(object, tobytes_name_.get(), nullptr));
-    if (!bytes) return ArrayRead::Failed;
+    const PyRef bytes = PyRef::steal_or_throw(
+        PyObject_CallMethodObjArgs(object.get(), tobytes_name_.get(), nullptr));
     char* source = nullptr;
     Py_ssize_t length = 0;
-    if (PyBytes_AsStringAndSize(bytes.get(), &source, &length) < 0) return ArrayRead::Failed;
+    throw_if_failed(PyBytes_AsStringAndSize(bytes.get(), &source, &length));
     // The copy must never read past the bytes, whatever the shape said.
     const std::size_t expected = byte_count(shape);
     if (static_cast<std::size_t>(length) != expected)
@@ -143,12 +138,11 @@ ArrayRead Float64ArrayReader::read(PyObject* object, std::vector<Item>& items) {
              std::to_string(expected));
     const char* cursor = source;
     copy_values(cursor, shape, items);
-    return ArrayRead::Read;
+    return true;
 }
 
-template ArrayRead Float64ArrayReader::read(PyObject*, std::vector<double>&);
-template ArrayRead Float64ArrayReader::read(PyObject*, std::vector<std::vector<double>>&);
-template ArrayRead Float64ArrayReader::read(PyObject*,
-                                            std::vector<std::vector<std::vector<double>>>&);
+template bool Float64ArrayReader::read(PyHandle, std::vector<double>&);
+template bool Float64ArrayReader::read(PyHandle, std::vector<std::vector<double>>&);
+template bool Float64ArrayReader::read(PyHandle, std::vector<std::vector<std::vector<double>>>&);
 
 }  // namespace quorvel::binding

@@ -8,12 +8,6 @@
 
 namespace quorvel::binding {
 
-enum class ArrayRead {
-    NotApplicable,  // not an exact float64 ndarray of this level's depth
-    Read,
-    Failed,  // a Python exception is pending
-};
-
 // Copies float64 numpy arrays straight from their memory instead of item by
 // item. The module never imports numpy: with numpy not yet imported by the
 // caller no object can be such an array.
@@ -22,17 +16,17 @@ public:
     // Looks numpy.ndarray up among the modules already imported.
     static Float64ArrayReader for_imported_numpy();
 
-    // Fills the empty `items` from an exact numpy.ndarray of native float64
-    // with one dimension per level of `items`, in iteration order. Any other
-    // object is NotApplicable and left to element-wise conversion.
+    // Fills `items` from an exact numpy.ndarray of native float64 with one
+    // dimension per level of `items`, in iteration order, and returns true.
+    // Any other object gives false and is left to element-wise conversion.
     template <class Item>
-    ArrayRead read(PyObject* object, std::vector<Item>& items);
+    bool read(PyHandle object, std::vector<Item>& items);
 
 private:
     Float64ArrayReader() = default;
 
-    // Read when the dtype is float64 in native byte order.
-    ArrayRead check_dtype(PyObject* array);
+    // Whether the dtype is float64 in native byte order.
+    bool is_native_float64(PyHandle array);
 
     // Null when numpy is not imported.
     PyRef ndarray_type_;

@@ -9,6 +9,7 @@
 #include "arguments.hpp"
 #include "object_text.hpp"
 #include "panic.hpp"
+#include "pareto/cancellation.hpp"
 #include "pareto/data_table.hpp"
 #include "pareto/internal_failure.hpp"
 #include "pareto/pareto_front.hpp"
@@ -21,15 +22,20 @@ namespace quorvel::binding {
 
 namespace {
 
+// Asked by long computations: a signal handler that raised (KeyboardInterrupt
+// for Ctrl-C) ends the call with its exception.
+bool signal_handler_raised() { return PyErr_CheckSignals() < 0; }
+
 // A new list of ParetoFrontSolution objects that take the records over.
-PyObject* solution_list(std::vector<SolutionRecord> records) {
-    PyRef list(require_object(PyList_New(static_cast<Py_ssize_t>(records.size()))));
+PyRef solution_list(std::vector<SolutionRecord> records) {
+    PyRef list = PyRef::steal_or_throw(PyList_New(static_cast<Py_ssize_t>(records.size())));
+    CancellationCounter interruptible;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        PyObject* solution = new_solution(std::move(records[i]));
-        if (solution == nullptr) return nullptr;
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), solution);
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i),
+                       new_solution(std::move(records[i])).release());
+        interruptible.add(1);
     }
-    return list.release();
+    return list;
 }
 
 // Both entry functions: bind, convert data, convert the second argument,
@@ -38,27 +44,22 @@ PyObject* solution_list(std::vector<SolutionRecord> records) {
 template <class Convert, class Compute>
 PyObject* run_entry(const FunctionDescription& description, PyObject* args, PyObject* kwargs,
                     Convert convert_second, Compute compute) {
-    return run_at_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
-        ArgumentSlots slots{};
-        if (!extract_arguments_tuple_dict(description, args, kwargs, slots)) return nullptr;
-        std::optional<NestedValues> data = extract_argument(slots[0], description.parameter_names[0]);
-        if (!data) return nullptr;
-        const auto second = convert_second(slots[1]);
-        if (!second) {
-            argument_extraction_error(description.parameter_names[1]);
-            return nullptr;
-        }
-        auto table = DataTable::create(std::move(*data));
-        if (const auto* error = std::get_if<DataTableError>(&table)) {
-            PyErr_SetString(PyExc_ValueError, error->message().c_str());
-            return nullptr;
-        }
+    return run_at_boundary<PyObject*>(nullptr, [&] {
+        const CancellationScope interruptible(signal_handler_raised);
+        ArgumentSlots slots;
+        extract_arguments_tuple_dict(description, args, kwargs, slots);
+        NestedValues data = extract_argument(slots[0], description.parameter_names[0]);
+        const auto second = convert_argument(description.parameter_names[1],
+                                             [&] { return convert_second(slots[1]); });
+        auto table = DataTable::create(std::move(data));
+        if (const auto* error = std::get_if<DataTableError>(&table))
+            throw_python_error(PyExc_ValueError, error->message().c_str());
         std::vector<SolutionRecord> records;
         {
             const DataTable released_before_conversion = std::get<DataTable>(std::move(table));
-            records = compute(released_before_conversion, *second);
+            records = compute(released_before_conversion, second);
         }
-        return solution_list(std::move(records));
+        return solution_list(std::move(records)).release();
     });
 }
 
@@ -96,62 +97,47 @@ std::string describe_pending_exception() {
            object_text(pending.value.get());
 }
 
-// The module's __all__ list, created when missing. Null with an exception
-// set on failure.
-PyRef all_list(PyObject* module) {
-    PyRef all(PyObject_GetAttrString(module, "__all__"));
+// The module's __all__ list, created when missing.
+PyRef all_list(PyHandle module) {
+    PyRef all = PyRef::steal(PyObject_GetAttrString(module.get(), "__all__"));
     if (!all) {
-        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return PyRef();
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw PythonErrorSet{};
         PyErr_Clear();
-        all = PyRef(PyList_New(0));
-        if (!all || PyObject_SetAttrString(module, "__all__", all.get()) < 0) return PyRef();
+        all = PyRef::steal_or_throw(PyList_New(0));
+        throw_if_failed(PyObject_SetAttrString(module.get(), "__all__", all.get()));
         return all;
     }
-    if (!(PyType_GetFlags(Py_TYPE(all.get())) & Py_TPFLAGS_LIST_SUBCLASS)) {
-        PyErr_SetString(PyExc_TypeError, "__all__ must be a list");
-        return PyRef();
-    }
+    if (!(PyType_GetFlags(Py_TYPE(all.get())) & Py_TPFLAGS_LIST_SUBCLASS))
+        throw_python_error(PyExc_TypeError, "__all__ must be a list");
     return all;
 }
 
 // Lists the name in __all__, then sets the attribute.
-bool add_to_module(PyObject* module, PyObject* name, PyObject* object) {
+void add_to_module(PyHandle module, PyHandle name, PyHandle object) {
     const PyRef all = all_list(module);
-    if (!all) return false;
-    if (PyList_Append(all.get(), name) < 0)
+    if (PyList_Append(all.get(), name.get()) < 0)
         fail("could not append __name__ to __all__: " + describe_pending_exception());
-    return PyObject_SetAttr(module, name, object) == 0;
+    throw_if_failed(PyObject_SetAttr(module.get(), name.get(), object.get()));
 }
 
-bool add_function(PyObject* module, PyMethodDef* definition) {
-    PyRef function;
-    {
-        const PyRef module_name(PyModule_GetNameObject(module));
-        if (!module_name) return false;
-        function = PyRef(PyCMethod_New(definition, module, module_name.get(), nullptr));
-    }
-    if (!function) return false;
-    const PyRef name(PyObject_GetAttrString(function.get(), "__name__"));
-    if (!name) return false;
-    if (!PyUnicode_Check(name.get())) {
-        PyErr_SetString(PyExc_TypeError, "function __name__ must be a str");
-        return false;
-    }
-    return add_to_module(module, name.get(), function.get());
+void add_function(PyHandle module, PyMethodDef* definition) {
+    const PyRef module_name = PyRef::steal_or_throw(PyModule_GetNameObject(module.get()));
+    const PyRef function = PyRef::steal_or_throw(
+        PyCMethod_New(definition, module.get(), module_name.get(), nullptr));
+    const PyRef name = PyRef::steal_or_throw(PyObject_GetAttrString(function.get(), "__name__"));
+    if (!PyUnicode_Check(name.get()))
+        throw_python_error(PyExc_TypeError, "function __name__ must be a str");
+    add_to_module(module, name, function);
 }
 
 int exec_module(PyObject* module) {
     return run_at_boundary(-1, [module] {
-        if (!PyModule_Check(module)) {
-            PyErr_SetString(PyExc_TypeError, "expected a module object");
-            return -1;
-        }
-        PyObject* type = solution_type();
-        if (type == nullptr) return -1;
-        const PyRef class_name(PyUnicode_FromString("ParetoFrontSolution"));
-        if (!class_name || !add_to_module(module, class_name.get(), type)) return -1;
-        if (!add_function(module, &find_pareto_front_def)) return -1;
-        if (!add_function(module, &create_random_points_def)) return -1;
+        if (!PyModule_Check(module)) throw_python_error(PyExc_TypeError, "expected a module object");
+        const PyHandle type = solution_type();
+        const PyRef class_name = PyRef::steal_or_throw(PyUnicode_FromString("ParetoFrontSolution"));
+        add_to_module(module, class_name, type);
+        add_function(module, &find_pareto_front_def);
+        add_function(module, &create_random_points_def);
         return 0;
     });
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "pareto/cancellation.hpp"
 #include "pareto/internal_failure.hpp"
 #include "py_ref.hpp"
 
@@ -44,7 +45,7 @@ void abort_uncaught() noexcept {
 
 void raise_panic(const std::string& message) {
     PyObject* panic_class = panic_exception_class();
-    const PyRef text(
+    const PyRef text = PyRef::steal(
         PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
     if (!text) abort_uncaught();
     PyErr_SetObject(panic_class, text.get());
@@ -54,6 +55,11 @@ void translate_current_exception() noexcept {
     try {
         try {
             throw;
+        } catch (const PythonErrorSet&) {
+            ensure_exception_set();
+        } catch (const Cancelled&) {
+            // The cancellation hook stops a call only for a pending exception.
+            ensure_exception_set();
         } catch (const InternalFailure& failure) {
             raise_panic(failure.message());
         } catch (const std::bad_alloc&) {
@@ -64,14 +70,6 @@ void translate_current_exception() noexcept {
     } catch (...) {
         abort_uncaught();
     }
-}
-
-PyObject* require_object(PyObject* result) {
-    if (result == nullptr) {
-        PyErr_WriteUnraisable(nullptr);
-        fail("PyObject pointer is null");
-    }
-    return result;
 }
 
 }  // namespace quorvel::binding

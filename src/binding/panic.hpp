@@ -15,7 +15,8 @@ void raise_panic(const std::string& message);
 
 // Turns the C++ exception being handled into the pending Python exception:
 // an internal failure into PanicException, memory exhaustion into
-// MemoryError. Aborts if even that fails.
+// MemoryError; a failed interpreter call or a cancelled call keeps the
+// exception that is already pending. Aborts if even that fails.
 void translate_current_exception() noexcept;
 
 // Runs the body of a function that the interpreter calls into. Whatever the
@@ -29,9 +30,5 @@ Result run_at_boundary(Result failure_value, Body&& body) noexcept {
         return failure_value;
     }
 }
-
-// Checks the result of an interpreter call that must not fail: a null result
-// is reported as unraisable and becomes an internal failure.
-PyObject* require_object(PyObject* result);
 
 }  // namespace quorvel::binding

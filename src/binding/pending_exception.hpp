@@ -12,13 +12,16 @@ struct PendingException {
     PyRef type;
     PyRef value;
     PyRef traceback;
+
+    // Makes it the pending exception again.
+    void restore() && { PyErr_Restore(type.release(), value.release(), traceback.release()); }
 };
 
 inline PendingException take_pending_exception() {
     PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
     PyErr_Fetch(&type, &value, &traceback);
     if (type != nullptr) PyErr_NormalizeException(&type, &value, &traceback);
-    return {PyRef(type), PyRef(value), PyRef(traceback)};
+    return {PyRef::steal(type), PyRef::steal(value), PyRef::steal(traceback)};
 }
 
 }  // namespace quorvel::binding

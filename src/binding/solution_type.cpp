@@ -6,9 +6,8 @@
 
 #include "object_text.hpp"
 #include "panic.hpp"
-#include "pending_exception.hpp"
 #include "pareto/internal_failure.hpp"
-#include "py_ref.hpp"
+#include "pending_exception.hpp"
 
 namespace quorvel::binding {
 
@@ -24,60 +23,61 @@ struct SolutionObject {
 
 SolutionObject* as_solution(PyObject* self) { return reinterpret_cast<SolutionObject*>(self); }
 
-// Items come from the interpreter one by one; a null item means the
-// interpreter could not allocate, which the getters treat as fatal.
+// A fresh list, so that callers can change it without touching the solution.
+// When the interpreter cannot allocate the list or an item, its MemoryError
+// stands.
 template <class Values, class MakeItem>
-PyObject* build_list(const Values& values, MakeItem make_item) {
-    PyRef list(require_object(PyList_New(static_cast<Py_ssize_t>(values.size()))));
-    for (std::size_t i = 0; i < values.size(); ++i)
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), require_object(make_item(values[i])));
-    return list.release();
+PyRef build_list(const Values& values, MakeItem make_item) {
+    PyRef list = PyRef::steal_or_throw(PyList_New(static_cast<Py_ssize_t>(values.size())));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        PyRef item = PyRef::steal_or_throw(make_item(values[i]));
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item.release());
+    }
+    return list;
 }
 
 PyObject* get_design_vector(PyObject* self, void*) {
     return run_at_boundary<PyObject*>(nullptr, [self] {
-        return build_list(as_solution(self)->design_vector, [](std::size_t index) {
-            return PyLong_FromUnsignedLongLong(index);
-        });
+        const auto as_int = [](std::size_t index) { return PyLong_FromUnsignedLongLong(index); };
+        return build_list(as_solution(self)->design_vector, as_int).release();
     });
 }
 
 PyObject* get_target_vector(PyObject* self, void*) {
     return run_at_boundary<PyObject*>(nullptr, [self] {
-        return build_list(as_solution(self)->target_vector, PyFloat_FromDouble);
+        return build_list(as_solution(self)->target_vector, PyFloat_FromDouble).release();
     });
 }
 
 // str() of a class attribute, or "<unknown>" when it is missing or not a str.
-std::string class_attribute_text(PyObject* type, const char* attribute) {
-    const PyRef value(PyObject_GetAttrString(type, attribute));
+std::string class_attribute_text(PyHandle type, const char* attribute) {
+    const PyRef value = PyRef::steal(PyObject_GetAttrString(type.get(), attribute));
     if (!value || !PyUnicode_Check(value.get())) {
         PyErr_Clear();
         return "<unknown>";
     }
-    return object_text(value.get());
+    return object_text(value);
 }
 
 PyObject* refuse_new(PyTypeObject* type, PyObject*, PyObject*) {
     return run_at_boundary<PyObject*>(nullptr, [type]() -> PyObject* {
         PyObject* type_object = reinterpret_cast<PyObject*>(type);
-        raise_type_error("cannot create '" + class_attribute_text(type_object, "__module__") +
+        throw_type_error("cannot create '" + class_attribute_text(type_object, "__module__") +
                          "." + class_attribute_text(type_object, "__qualname__") +
                          "' instances");
-        return nullptr;
     });
 }
 
 void dealloc(PyObject* self) {
     // Releasing the vectors cannot throw, so there is nothing to translate.
     PyTypeObject* type = Py_TYPE(self);
-    // Every instance of a heap type holds a reference to its class.
-    const PyRef class_reference(reinterpret_cast<PyObject*>(type));
     SolutionObject* solution = as_solution(self);
     solution->design_vector.~Design();
     solution->target_vector.~Target();
     auto free_function = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
     free_function(self);
+    // Every instance of a heap type holds a reference to its class.
+    Py_DECREF(type);
 }
 
 PyGetSetDef solution_getset[] = {
@@ -103,41 +103,43 @@ PyType_Spec solution_spec = {
     solution_slots,
 };
 
-// RuntimeError("An error occurred while initializing class ...") caused by
-// the pending exception.
-void raise_class_creation_error() {
+// Sets RuntimeError("An error occurred while initializing class ...") caused
+// by the pending exception, and throws.
+[[noreturn]] void throw_class_creation_error() {
     PendingException cause = take_pending_exception();
     const std::string message = std::string("An error occurred while initializing class ") + kClassName;
-    PyRef error(PyObject_CallFunction(PyExc_RuntimeError, "s", message.c_str()));
-    if (!error) return;
+    const PyRef error =
+        PyRef::steal_or_throw(PyObject_CallFunction(PyExc_RuntimeError, "s", message.c_str()));
     PyException_SetCause(error.get(), cause.value.release());
     PyErr_SetObject(PyExc_RuntimeError, error.get());
+    throw PythonErrorSet{};
 }
 
 }  // namespace
 
-PyObject* solution_type() {
-    // Process-wide: every module object of the process shares this class.
+PyHandle solution_type() {
+    // Process-wide and never released: every module object of the process
+    // shares this class.
     static PyObject* type = nullptr;
     if (type == nullptr) {
         type = PyType_FromSpec(&solution_spec);
-        if (type == nullptr) raise_class_creation_error();
+        if (type == nullptr) throw_class_creation_error();
     }
     return type;
 }
 
-PyObject* new_solution(SolutionRecord&& record) {
+PyRef new_solution(SolutionRecord&& record) {
     SolutionRecord owned = std::move(record);
-    PyObject* type = solution_type();
-    if (type == nullptr) {
+    PyTypeObject* type_object = nullptr;
+    try {
+        type_object = reinterpret_cast<PyTypeObject*>(solution_type().get());
+    } catch (const PythonErrorSet&) {
         PyErr_WriteUnraisable(nullptr);
         fail(std::string("failed to create type object for `") + kClassName + "`");
     }
-    auto* type_object = reinterpret_cast<PyTypeObject*>(type);
     auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type_object, Py_tp_alloc));
-    PyObject* self = alloc(type_object, 0);
-    if (self == nullptr) return nullptr;
-    SolutionObject* solution = as_solution(self);
+    PyRef self = PyRef::steal_or_throw(alloc(type_object, 0));
+    SolutionObject* solution = as_solution(self.get());
     new (&solution->design_vector) Design(std::move(owned.design));
     new (&solution->target_vector) Target(std::move(owned.target));
     return self;

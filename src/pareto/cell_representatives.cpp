@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cancellation.hpp"
 #include "dominance.hpp"
 #include "grid.hpp"
 
@@ -31,7 +32,9 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     const std::size_t n_options = options.size() / n_variables_;
     ensure_indexable(n_options);
 
+    CancellationCounter interruptible;
     for (std::size_t position = 0; position < front_size; ++position) {
+        interruptible.add(n_options);
         const double* parent = front_targets.data() + position * n_variables_;
         for (std::size_t first = 0; first < n_options; first += kBatch) {
             const std::size_t batch_size = std::min(kBatch, n_options - first);

@@ -4,6 +4,7 @@
 #include <span>
 #include <utility>
 
+#include "cancellation.hpp"
 #include "cell_representatives.hpp"
 #include "compact_index.hpp"
 #include "node_arena.hpp"
@@ -73,6 +74,7 @@ std::vector<SolutionRecord> build_pareto_front(const DataTable& table, double ep
     NondominatedFilter filter;
     std::vector<CompactIndex> survivors;
     for (std::size_t stand = 1; stand < shifted.n_stands(); ++stand) {
+        check_cancellation();
         cells.collect(front.targets, shifted.stand(stand), log_step);
         filter.select(cells.targets(), n_variables, survivors);
         keep_survivors(cells, survivors, n_variables, front, arena, next);

@@ -707,3 +707,46 @@ def test_data_fails_before_the_second_argument_is_looked_at(function):
     error = raised_by(function, 5, Untouchable())
     assert str(error) == "argument 'data': 'int' object is not an instance of 'Sequence'"
     assert not Untouchable.touched
+
+
+# Ownership of the arguments
+
+
+def test_arguments_outlive_code_that_drops_the_callers_references():
+    events = []
+
+    class Epsilon:
+        def __float__(self):
+            events.append("read")
+            return 0.1
+
+        def __del__(self):
+            events.append("freed")
+
+    class Emptying(list):
+        def __iter__(self):
+            kwargs.clear()
+            return super().__iter__()
+
+    # Called through the C API the dictionary is the caller's own, not a copy.
+    kwargs = {"data": Emptying([[[1.0]], [[2.0]]]), "epsilon": Epsilon()}
+    (solution,) = call_with_raw_keywords(quorvel.find_pareto_front, (), kwargs)
+    assert events == ["read", "freed"]
+    assert solution.target_vector == [3.0]
+
+
+@pytest.mark.parametrize("error", [KeyboardInterrupt(), SystemExit(3), GeneratorExit()])
+@pytest.mark.parametrize("level", [0, 1, 2])
+def test_length_errors_that_are_not_exceptions_propagate(level, error):
+    class Interrupted(ItemsOnly):
+        def __len__(self):
+            raise error
+
+    data = [[[1.0]], [[2.0]]]
+    if level == 0:
+        data = Interrupted(data)
+    elif level == 1:
+        data[1] = Interrupted(data[1])
+    else:
+        data[1][0] = Interrupted(data[1][0])
+    assert raised_by(quorvel.find_pareto_front, data, 0.1) is error
