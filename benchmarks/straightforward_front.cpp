@@ -6,7 +6,7 @@
 #include <memory>
 #include <unordered_map>
 
-#include "pareto/dominance.hpp"
+#include "pareto/front_search/dominance.hpp"
 #include "pareto/grid.hpp"
 
 namespace quorvel::bench {

@@ -4,11 +4,11 @@
 #include <span>
 #include <utility>
 
-#include "cell_representatives.hpp"
-#include "compact_index.hpp"
-#include "node_arena.hpp"
-#include "nondominated_filter.hpp"
-#include "shifted_table.hpp"
+#include "front_search/cell_representatives.hpp"
+#include "front_search/compact_index.hpp"
+#include "front_search/node_arena.hpp"
+#include "front_search/nondominated_filter.hpp"
+#include "front_search/shifted_table.hpp"
 
 namespace quorvel {
 

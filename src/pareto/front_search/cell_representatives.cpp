@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "dominance.hpp"
-#include "grid.hpp"
+#include "pareto/grid.hpp"
 
 namespace quorvel {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "pareto/node_arena.hpp"
+#include "pareto/front_search/node_arena.hpp"
 #include "pareto/objective.hpp"
 
 namespace quorvel {
