@@ -21,4 +21,9 @@ struct TableRecipe {
 // keeps the shift the same for every prefix of the table.
 DataTable generated_table(const TableRecipe& recipe);
 
+// A forest plan: per stand 2 to 12 treatment schedules from no cut to clear
+// cut, valued as [-income, -carbon stock, habitat penalty], all scaled by a
+// lognormal stand area and by the stand's fertility, age and habitat value.
+DataTable forest_table(std::size_t n_stands, std::uint64_t seed);
+
 }  // namespace quorvel::bench
