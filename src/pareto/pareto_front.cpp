@@ -9,6 +9,7 @@
 #include "front_search/node_layers.hpp"
 #include "front_search/nondominated_filter.hpp"
 #include "front_search/shifted_table.hpp"
+#include "pareto/cancellation.hpp"
 
 namespace quorvel {
 
@@ -71,6 +72,7 @@ std::vector<SolutionRecord> build_pareto_front(const DataTable& table, double ep
     NondominatedFilter filter;
     std::vector<CompactIndex> survivors;
     for (std::size_t stand = 1; stand < shifted.n_stands(); ++stand) {
+        check_cancellation();
         cells.collect(front, shifted.stand(stand), log_step);
         filter.select(cells.targets(), n_variables, survivors);
         keep_survivors(cells, survivors, n_variables, layers, next);
