@@ -120,7 +120,8 @@ StraightforwardResult straightforward_front(const DataTable& table, double epsil
             design.push_back(n->option_index);
         std::reverse(design.begin(), design.end());
         Target target = compute_objective(design, table);
-        result.records.push_back({std::move(design), std::move(target)});
+        result.records.push_back(
+            {PackedDesign(design, PackedDesign::width_for(table.n_options)), std::move(target)});
     }
     return result;
 }

@@ -18,7 +18,7 @@ constexpr const char* kClassName = "ParetoFrontSolution";
 
 struct SolutionObject {
     PyObject_HEAD
-    Design design_vector;
+    PackedDesign design_vector;
     Target target_vector;
 };
 
@@ -74,7 +74,7 @@ void dealloc(PyObject* self) {
     // Every instance of a heap type holds a reference to its class.
     const PyRef class_reference(reinterpret_cast<PyObject*>(type));
     SolutionObject* solution = as_solution(self);
-    solution->design_vector.~Design();
+    solution->design_vector.~PackedDesign();
     solution->target_vector.~Target();
     auto free_function = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
     free_function(self);
@@ -138,7 +138,7 @@ PyObject* new_solution(SolutionRecord&& record) {
     PyObject* self = alloc(type_object, 0);
     if (self == nullptr) return nullptr;
     SolutionObject* solution = as_solution(self);
-    new (&solution->design_vector) Design(std::move(owned.design));
+    new (&solution->design_vector) PackedDesign(std::move(owned.design));
     new (&solution->target_vector) Target(std::move(owned.target));
     return self;
 }

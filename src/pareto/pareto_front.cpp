@@ -47,11 +47,12 @@ std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers&
                                        const DataTable& table) {
     std::vector<SolutionRecord> records;
     records.reserve(front_size);
+    const unsigned width = PackedDesign::width_for(table.n_options);
+    Design design(table.n_stands);
     for (std::size_t position = 0; position < front_size; ++position) {
-        Design design(table.n_stands);
         layers.read_design(position, design);
         Target target = compute_objective(design, table);
-        records.push_back({std::move(design), std::move(target)});
+        records.push_back({PackedDesign(design, width), std::move(target)});
     }
     return records;
 }

@@ -29,14 +29,14 @@ using Record = std::pair<Design, Target>;
 // the returned list carries no meaning.
 std::vector<Record> sorted_records(const std::vector<SolutionRecord>& records) {
     std::vector<Record> pairs;
-    for (const SolutionRecord& record : records) pairs.emplace_back(record.design, record.target);
+    for (const SolutionRecord& record : records) pairs.emplace_back(record.design.unpacked(), record.target);
     std::sort(pairs.begin(), pairs.end());
     return pairs;
 }
 
 std::vector<Design> designs_of(const std::vector<SolutionRecord>& records) {
     std::vector<Design> designs;
-    for (const SolutionRecord& record : records) designs.push_back(record.design);
+    for (const SolutionRecord& record : records) designs.push_back(record.design.unpacked());
     return designs;
 }
 
