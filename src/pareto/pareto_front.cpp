@@ -57,14 +57,11 @@ std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers&
     return records;
 }
 
-}  // namespace
-
-std::vector<SolutionRecord> build_pareto_front(const DataTable& table, double epsilon) {
-    const std::size_t n_variables = table.n_variables;
-    const ShiftedTable shifted(table);
-    const double log_step = std::log1p(epsilon);
-
-    NodeLayers layers;
+// Runs the search stand by stand; returns the size of the final front, whose
+// designs end in the last layer. The work space is gone once it returns, so
+// it is not held while the results are built.
+std::size_t search_stands(const ShiftedTable& shifted, double log_step, NodeLayers& layers) {
+    const std::size_t n_variables = shifted.n_variables();
     FrontTargets front;
     FrontTargets next;
     seed_with_first_stand(shifted, layers, front);
@@ -79,7 +76,15 @@ std::vector<SolutionRecord> build_pareto_front(const DataTable& table, double ep
         keep_survivors(cells, survivors, n_variables, layers, next);
         std::swap(front, next);
     }
-    return designs_of(front.size() / n_variables, layers, table);
+    return front.size() / n_variables;
+}
+
+}  // namespace
+
+std::vector<SolutionRecord> build_pareto_front(const DataTable& table, double epsilon) {
+    NodeLayers layers;
+    const std::size_t front_size = search_stands(ShiftedTable(table), std::log1p(epsilon), layers);
+    return designs_of(front_size, layers, table);
 }
 
 }  // namespace quorvel
