@@ -34,6 +34,45 @@ DataTable generated_table(const TableRecipe& recipe) {
     return std::get<DataTable>(DataTable::create(std::move(values)));
 }
 
+DataTable uniform_table(std::size_t n_stands, std::size_t n_options, std::size_t n_variables,
+                        double high, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    NestedValues values(n_stands);
+    for (auto& stand : values)
+        for (std::size_t o = 0; o < n_options; ++o) {
+            std::vector<double>& option = stand.emplace_back();
+            for (std::size_t v = 0; v < n_variables; ++v) option.push_back(high * (unit(random) - 0x1p-53));
+        }
+    for (std::size_t v = 0; v < n_variables; ++v) values[0][v % n_options][v] = 0.0;
+    return std::get<DataTable>(DataTable::create(std::move(values)));
+}
+
+DataTable seeded_front_table(std::size_t n_variables, std::size_t front_size,
+                             std::size_t n_stands, std::size_t n_options, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    // Flat Dirichlet weights: a uniform point of the simplex.
+    const auto simplex_point = [&] {
+        std::vector<double> weights(n_variables);
+        double total = 0.0;
+        for (double& w : weights) total += w = -std::log(unit(random));
+        for (double& w : weights) w /= total;
+        return weights;
+    };
+    NestedValues values(n_stands);
+    for (std::size_t o = 0; o < front_size; ++o) values[0].push_back(simplex_point());
+    // The corners' neighbours: a zero in one variable, still on the simplex.
+    for (std::size_t v = 0; v < n_variables; ++v)
+        for (std::size_t w = 0; w < n_variables; ++w)
+            values[0][v][w] = v == w ? 0.0 : 1.0 / static_cast<double>(n_variables - 1);
+    for (std::size_t s = 1; s < n_stands; ++s)
+        for (std::size_t o = 0; o < n_options; ++o) {
+            std::vector<double> option = simplex_point();
+            for (double& value : option) value = 1e-3 * (value + 0.2 * unit(random));
+            values[s].push_back(std::move(option));
+        }
+    return std::get<DataTable>(DataTable::create(std::move(values)));
+}
+
 DataTable forest_table(std::size_t n_stands, std::uint64_t seed) {
     // Income, carbon kept and habitat penalty per hectare, from no cut on.
     constexpr double kSchedules[12][3] = {
