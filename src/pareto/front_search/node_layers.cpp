@@ -12,9 +12,10 @@ constexpr std::size_t kLeastDropped = 1 << 16;
 }  // namespace
 
 void NodeLayers::open_layer() {
-    // Dropping only when the array has doubled since the last time makes
-    // every pass cost no more than the nodes added since.
-    if (nodes_.size() >= std::max(kLeastDropped, 2 * count_after_last_drop_)) drop_dead_nodes();
+    // Dropping only when the array has grown by half since the last time
+    // makes every pass cost no more than three times the nodes added since.
+    if (nodes_.size() >= std::max(kLeastDropped, count_after_last_drop_ + count_after_last_drop_ / 2))
+        drop_dead_nodes();
     layer_start_.push_back(nodes_.size());
 }
 
@@ -26,14 +27,16 @@ void NodeLayers::drop_dead_nodes() {
     const auto layer_end = [&](std::size_t layer) {
         return layer + 1 < n_layers ? layer_start_[layer + 1] : nodes_.size();
     };
+    // Held only while dropping: it would otherwise take half as much memory
+    // as the nodes for the rest of the search.
     constexpr CompactIndex kDead = kNoIndex;
-    new_position_.assign(nodes_.size(), kDead);
-    std::fill(new_position_.begin() + static_cast<std::ptrdiff_t>(layer_start_.back()),
-              new_position_.end(), 0);
+    std::vector<CompactIndex> new_position(nodes_.size(), kDead);
+    std::fill(new_position.begin() + static_cast<std::ptrdiff_t>(layer_start_.back()),
+              new_position.end(), 0);
     for (std::size_t layer = n_layers - 1; layer > 0; --layer) {
         const std::size_t below = layer_start_[layer - 1];
         for (std::size_t i = layer_start_[layer]; i < layer_end(layer); ++i)
-            if (new_position_[i] != kDead) new_position_[below + nodes_[i].parent] = 0;
+            if (new_position[i] != kDead) new_position[below + nodes_[i].parent] = 0;
     }
 
     std::size_t kept = 0;
@@ -44,10 +47,10 @@ void NodeLayers::drop_dead_nodes() {
         layer_start_[layer] = kept;
         CompactIndex position = 0;
         for (std::size_t i = begin; i < end; ++i) {
-            if (new_position_[i] == kDead) continue;
+            if (new_position[i] == kDead) continue;
             Node node = nodes_[i];
-            if (layer > 0) node.parent = new_position_[old_below + node.parent];
-            new_position_[i] = position++;
+            if (layer > 0) node.parent = new_position[old_below + node.parent];
+            new_position[i] = position++;
             nodes_[kept++] = node;
         }
         old_below = begin;

@@ -13,7 +13,7 @@ namespace quorvel {
 // position of its parent in layer s - 1, so designs with a common prefix
 // share its nodes. The last layer is the current front, in front order.
 // Nodes no design of the last layer leads through are dropped whenever the
-// array has doubled since the last drop, keeping every layer's order, so
+// array has grown by half since the last drop, keeping every layer's order, so
 // memory follows the live designs and neighbouring nodes stay together.
 class NodeLayers {
 public:
@@ -45,7 +45,6 @@ private:
     std::vector<Node> nodes_;
     std::vector<std::size_t> layer_start_;
     std::size_t count_after_last_drop_ = 0;
-    std::vector<CompactIndex> new_position_;  // per node, while dropping
 };
 
 }  // namespace quorvel
