@@ -6,9 +6,8 @@ namespace quorvel {
 
 PackedDesign::PackedDesign(std::span<const std::size_t> design, unsigned width)
     : bytes_(design.size() * width), width_(width) {
-    std::uint8_t* at = bytes_.data();
-    for (const std::size_t index : design)
-        for (unsigned b = 0; b < width; ++b) *at++ = static_cast<std::uint8_t>(index >> (8 * b));
+    for (std::size_t stand = 0; stand < design.size(); ++stand)
+        store_index(bytes_.data() + stand * width, design[stand], width);
 }
 
 unsigned PackedDesign::width_for(std::span<const std::size_t> n_options) {

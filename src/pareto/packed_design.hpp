@@ -10,6 +10,16 @@ namespace quorvel {
 // Option indices, one per stand in stand order.
 using Design = std::vector<std::size_t>;
 
+// An option index in `width` bytes, least significant first.
+inline void store_index(std::uint8_t* at, std::size_t index, unsigned width) {
+    for (unsigned b = 0; b < width; ++b) at[b] = static_cast<std::uint8_t>(index >> (8 * b));
+}
+inline std::size_t load_index(const std::uint8_t* at, unsigned width) {
+    std::uint32_t index = at[0];
+    for (unsigned b = 1; b < width; ++b) index |= std::uint32_t{at[b]} << (8 * b);
+    return index;
+}
+
 // A design stored in 1, 2 or 4 bytes per stand, the least that holds the
 // largest option index of its table: results hold hundreds of indices per
 // design, and machine-size ones would take most of their memory. Indices
@@ -25,10 +35,7 @@ public:
 
     std::size_t size() const { return bytes_.size() / width_; }
     std::size_t operator[](std::size_t stand) const {
-        const std::uint8_t* at = bytes_.data() + stand * width_;
-        std::uint32_t index = at[0];
-        for (unsigned b = 1; b < width_; ++b) index |= std::uint32_t{at[b]} << (8 * b);
-        return index;
+        return load_index(bytes_.data() + stand * width_, width_);
     }
     Design unpacked() const;
 

@@ -44,10 +44,9 @@ void keep_survivors(const CellRepresentatives& cells, std::span<const CompactInd
 }
 
 std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers& layers,
-                                       const DataTable& table) {
+                                       const DataTable& table, unsigned width) {
     std::vector<SolutionRecord> records;
     records.reserve(front_size);
-    const unsigned width = PackedDesign::width_for(table.n_options);
     Design design(table.n_stands);
     for (std::size_t position = 0; position < front_size; ++position) {
         layers.read_design(position, design);
@@ -82,9 +81,10 @@ std::size_t search_stands(const ShiftedTable& shifted, double log_step, NodeLaye
 }  // namespace
 
 std::vector<SolutionRecord> build_pareto_front(const DataTable& table, double epsilon) {
-    NodeLayers layers;
+    const unsigned option_width = PackedDesign::width_for(table.n_options);
+    NodeLayers layers(option_width);
     const std::size_t front_size = search_stands(ShiftedTable(table), std::log1p(epsilon), layers);
-    return designs_of(front_size, layers, table);
+    return designs_of(front_size, layers, table, option_width);
 }
 
 }  // namespace quorvel

@@ -14,9 +14,9 @@ constexpr std::size_t kLeastDropped = 1 << 16;
 void NodeLayers::open_layer() {
     // Dropping only when the array has grown by half since the last time
     // makes every pass cost no more than three times the nodes added since.
-    if (nodes_.size() >= std::max(kLeastDropped, count_after_last_drop_ + count_after_last_drop_ / 2))
+    if (node_count() >= std::max(kLeastDropped, count_after_last_drop_ + count_after_last_drop_ / 2))
         drop_dead_nodes();
-    layer_start_.push_back(nodes_.size());
+    layer_start_.push_back(node_count());
 }
 
 // Marks, from the last layer down, every node some live node above leads
@@ -25,18 +25,18 @@ void NodeLayers::open_layer() {
 void NodeLayers::drop_dead_nodes() {
     const std::size_t n_layers = layer_start_.size();
     const auto layer_end = [&](std::size_t layer) {
-        return layer + 1 < n_layers ? layer_start_[layer + 1] : nodes_.size();
+        return layer + 1 < n_layers ? layer_start_[layer + 1] : node_count();
     };
     // Held only while dropping: it would otherwise take half as much memory
     // as the nodes for the rest of the search.
     constexpr CompactIndex kDead = kNoIndex;
-    std::vector<CompactIndex> new_position(nodes_.size(), kDead);
+    std::vector<CompactIndex> new_position(node_count(), kDead);
     std::fill(new_position.begin() + static_cast<std::ptrdiff_t>(layer_start_.back()),
               new_position.end(), 0);
     for (std::size_t layer = n_layers - 1; layer > 0; --layer) {
         const std::size_t below = layer_start_[layer - 1];
         for (std::size_t i = layer_start_[layer]; i < layer_end(layer); ++i)
-            if (new_position[i] != kDead) new_position[below + nodes_[i].parent] = 0;
+            if (new_position[i] != kDead) new_position[below + parents_[i]] = 0;
     }
 
     std::size_t kept = 0;
@@ -48,23 +48,26 @@ void NodeLayers::drop_dead_nodes() {
         CompactIndex position = 0;
         for (std::size_t i = begin; i < end; ++i) {
             if (new_position[i] == kDead) continue;
-            Node node = nodes_[i];
-            if (layer > 0) node.parent = new_position[old_below + node.parent];
+            parents_[kept] = layer > 0 ? new_position[old_below + parents_[i]] : parents_[i];
+            std::copy_n(options_.begin() + static_cast<std::ptrdiff_t>(i * option_width_),
+                        option_width_,
+                        options_.begin() + static_cast<std::ptrdiff_t>(kept * option_width_));
             new_position[i] = position++;
-            nodes_[kept++] = node;
+            ++kept;
         }
         old_below = begin;
     }
-    nodes_.resize(kept);
+    parents_.resize(kept);
+    options_.resize(kept * option_width_);
     count_after_last_drop_ = kept;
 }
 
 void NodeLayers::read_design(std::size_t position, std::span<std::size_t> design) const {
     std::size_t layer = layer_start_.size();
     for (auto slot = design.rbegin(); slot != design.rend(); ++slot) {
-        const Node& node = nodes_[layer_start_[--layer] + position];
-        *slot = node.option;
-        position = node.parent;
+        const std::size_t node = layer_start_[--layer] + position;
+        *slot = load_index(options_.data() + node * option_width_, option_width_);
+        position = parents_[node];
     }
 }
 

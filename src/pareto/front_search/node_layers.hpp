@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
 #include "compact_index.hpp"
+#include "pareto/packed_design.hpp"
 
 namespace quorvel {
 
@@ -17,14 +19,19 @@ namespace quorvel {
 // memory follows the live designs and neighbouring nodes stay together.
 class NodeLayers {
 public:
+    // Options are stored in option_width bytes each (see PackedDesign).
+    explicit NodeLayers(unsigned option_width) : option_width_(option_width) {}
+
     // Opens the layer of the next stand; the previous one becomes read-only.
     void open_layer();
 
     // Appends a node to the open layer; parent is a position in the layer
     // before (ignored for the first layer).
     void add(CompactIndex parent, CompactIndex option) {
-        ensure_indexable(nodes_.size());
-        nodes_.push_back({parent, option});
+        ensure_indexable(parents_.size());
+        parents_.push_back(parent);
+        options_.resize(options_.size() + option_width_);
+        store_index(options_.data() + options_.size() - option_width_, option, option_width_);
     }
 
     // Writes the options along the chain ending at this position of the
@@ -32,17 +39,14 @@ public:
     void read_design(std::size_t position, std::span<std::size_t> design) const;
 
     // Nodes held, dead ones included.
-    std::size_t node_count() const { return nodes_.size(); }
+    std::size_t node_count() const { return parents_.size(); }
 
 private:
-    struct Node {
-        CompactIndex parent;
-        CompactIndex option;
-    };
-
     void drop_dead_nodes();
 
-    std::vector<Node> nodes_;
+    unsigned option_width_;
+    std::vector<CompactIndex> parents_;  // per node
+    std::vector<std::uint8_t> options_;  // option_width_ bytes per node
     std::vector<std::size_t> layer_start_;
     std::size_t count_after_last_drop_ = 0;
 };

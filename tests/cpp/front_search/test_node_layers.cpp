@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -20,10 +21,15 @@ Design design_of(const NodeLayers& layers, std::size_t position, std::size_t len
 }
 
 // Random layers with random parents, against every design kept in full;
-// enough nodes that dead ones are dropped many times on the way.
-TEST(ParetoFrontNodeLayers, DesignsReadBackThroughDroppedNodes) {
-    std::mt19937_64 random(17);
-    NodeLayers layers;
+// enough nodes that dead ones are dropped many times on the way. Options
+// reach the top of each storage width.
+class ParetoFrontNodeLayers : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(ParetoFrontNodeLayers, DesignsReadBackThroughDroppedNodes) {
+    const unsigned width = GetParam();
+    const std::uint64_t largest_option = width == 4 ? UINT32_MAX - 1 : (1ull << (8 * width)) - 1;
+    std::mt19937_64 random(17 + width);
+    NodeLayers layers(width);
     std::vector<Design> designs;
     std::size_t most_nodes = 0;
     for (std::size_t stand = 0; stand < 600; ++stand) {
@@ -32,7 +38,8 @@ TEST(ParetoFrontNodeLayers, DesignsReadBackThroughDroppedNodes) {
         std::vector<Design> next;
         const int size = draw(random, 1, 400);
         for (int i = 0; i < size; ++i) {
-            const auto option = static_cast<CompactIndex>(draw(random, 0, 11));
+            const auto option = static_cast<CompactIndex>(
+                draw(random, 0, 3) == 0 ? largest_option : random() % (largest_option + 1));
             const auto parent = designs.empty()
                                     ? kNoIndex
                                     : static_cast<CompactIndex>(
@@ -48,11 +55,13 @@ TEST(ParetoFrontNodeLayers, DesignsReadBackThroughDroppedNodes) {
     EXPECT_LT(most_nodes, 600u * 200u);
 }
 
+INSTANTIATE_TEST_SUITE_P(Widths, ParetoFrontNodeLayers, ::testing::Values(1u, 2u, 4u));
+
 // Every stand three side branches die; the array grows with the live chain
 // only, and a million-node chain reads back without recursion.
-TEST(ParetoFrontNodeLayers, LongChainsDropDeadBranches) {
+TEST(ParetoFrontNodeLayersChain, LongChainsDropDeadBranches) {
     constexpr std::size_t kStands = 1'000'000;
-    NodeLayers layers;
+    NodeLayers layers(1);
     layers.open_layer();
     layers.add(kNoIndex, 0);
     std::size_t most_nodes = 0;
