@@ -14,7 +14,7 @@ constexpr std::size_t kSmallRange = 24;
 void FourVariableDominance::mark(std::span<const double> points,
                                  std::span<const KeyedIndex> order) {
     const std::size_t n_points = order.size();
-    rank_column(points, 4, 2, by_third_, scratch_, third_rank_);
+    lowest_fourth_.reset(rank_column(points, 4, 2, by_third_, scratch_, third_rank_));
 
     items_.resize(n_points);
     for (std::size_t position = 0; position < n_points; ++position) {
@@ -23,18 +23,14 @@ void FourVariableDominance::mark(std::span<const double> points,
                             static_cast<CompactIndex>(position)};
     }
     merged_.resize(n_points);
-    third_order_.resize(n_points);
-    merged_third_order_.resize(n_points);
-    local_third_rank_.resize(n_points);
     dominated_.assign(n_points, 0);
     solve(0, n_points);
 }
 
 // On entry items_[begin, end) is in lexicographic order; on return it is
 // sorted by the second value, with its dominated rows marked as far as rows
-// inside the range can show, and third_order_[begin, end) lists the range's
-// rows by their third value. The order among equal values does not matter:
-// a sweep only ever compares rows of different halves.
+// inside the range can show. The order among equal second values does not
+// matter: a sweep only ever compares rows of different halves.
 void FourVariableDominance::solve(std::size_t begin, std::size_t end) {
     if (end - begin <= kSmallRange) {
         for (std::size_t j = begin + 1; j < end; ++j) {
@@ -46,37 +42,13 @@ void FourVariableDominance::solve(std::size_t begin, std::size_t end) {
                     dominated_[later.position] = 1;
             }
         }
-        for (std::size_t i = begin; i < end; ++i)
-            third_order_[i] = {items_[i].third_rank, items_[i].position};
-        std::sort(third_order_.begin() + begin, third_order_.begin() + end, by_third);
         std::sort(items_.begin() + begin, items_.begin() + end, by_second);
         return;
     }
     const std::size_t middle = begin + (end - begin) / 2;
     solve(begin, middle);
     solve(middle, end);
-    compare_halves(begin, middle, end, rank_thirds_locally(begin, middle, end));
-}
-
-// Ranks the third values among the range's rows alone, so that the sweep's
-// tree is as small as the range and stays in cache on all but the top
-// levels. The rows of a range are those at its positions of the
-// lexicographic order, so the ranks are stored there too.
-std::size_t FourVariableDominance::rank_thirds_locally(std::size_t begin, std::size_t middle,
-                                                       std::size_t end) {
-    std::merge(third_order_.begin() + begin, third_order_.begin() + middle,
-               third_order_.begin() + middle, third_order_.begin() + end,
-               merged_third_order_.begin() + begin, by_third);
-    std::copy(merged_third_order_.begin() + begin, merged_third_order_.begin() + end,
-              third_order_.begin() + begin);
-    std::size_t n_ranks = 0;
-    CompactIndex previous = 0;  // global ranks start at 1
-    for (std::size_t i = begin; i < end; ++i) {
-        if (third_order_[i].third_rank != previous) ++n_ranks;
-        previous = third_order_[i].third_rank;
-        local_third_rank_[third_order_[i].position] = static_cast<CompactIndex>(n_ranks);
-    }
-    return n_ranks;
+    compare_halves(begin, middle, end);
 }
 
 // Both halves are sorted by the second value. Walking the later half in that
@@ -85,19 +57,17 @@ std::size_t FourVariableDominance::rank_thirds_locally(std::size_t begin, std::s
 // the third and fourth. A row already marked needs no query, and as a
 // dominator it is stood in for by the row that dominates it.
 void FourVariableDominance::compare_halves(std::size_t begin, std::size_t middle,
-                                           std::size_t end, std::size_t n_ranks) {
-    lowest_fourth_.reset(n_ranks);
+                                           std::size_t end) {
     std::size_t earlier = begin;
     for (std::size_t later = middle; later < end; ++later) {
         const Item& row = items_[later];
         for (; earlier < middle && items_[earlier].second <= row.second; ++earlier)
             if (!dominated_[items_[earlier].position])
-                lowest_fourth_.lower(local_third_rank_[items_[earlier].position],
-                                     items_[earlier].fourth);
-        if (!dominated_[row.position] &&
-            lowest_fourth_.lowest_up_to(local_third_rank_[row.position]) <= row.fourth)
+                lowest_fourth_.lower(items_[earlier].third_rank, items_[earlier].fourth);
+        if (!dominated_[row.position] && lowest_fourth_.lowest_up_to(row.third_rank) <= row.fourth)
             dominated_[row.position] = 1;
     }
+    for (std::size_t i = begin; i < earlier; ++i) lowest_fourth_.clear(items_[i].third_rank);
 
     std::merge(items_.begin() + begin, items_.begin() + middle, items_.begin() + middle,
                items_.begin() + end, merged_.begin() + begin, by_second);

@@ -33,30 +33,17 @@ private:
         CompactIndex position;
     };
 
-    struct RankedRow {
-        CompactIndex third_rank;
-        CompactIndex position;
-    };
-
     static bool by_second(const Item& a, const Item& b) { return a.second < b.second; }
-    static bool by_third(const RankedRow& a, const RankedRow& b) {
-        return a.third_rank < b.third_rank;
-    }
 
     void solve(std::size_t begin, std::size_t end);
-    std::size_t rank_thirds_locally(std::size_t begin, std::size_t middle, std::size_t end);
-    void compare_halves(std::size_t begin, std::size_t middle, std::size_t end,
-                        std::size_t n_ranks);
+    void compare_halves(std::size_t begin, std::size_t middle, std::size_t end);
 
     std::vector<Item> items_;
     std::vector<Item> merged_;
     std::vector<std::uint8_t> dominated_;
     std::vector<KeyedIndex> by_third_;
     std::vector<KeyedIndex> scratch_;
-    std::vector<CompactIndex> third_rank_;  // per row, among all rows
-    std::vector<RankedRow> third_order_;
-    std::vector<RankedRow> merged_third_order_;
-    std::vector<CompactIndex> local_third_rank_;  // per position, within a range
+    std::vector<CompactIndex> third_rank_;
     PrefixMinimumTree lowest_fourth_;
 };
 

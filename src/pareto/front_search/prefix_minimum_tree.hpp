@@ -10,12 +10,17 @@ namespace quorvel {
 // rank no greater than a given one.
 class PrefixMinimumTree {
 public:
-    // Empties the tree and sizes it for ranks 1..n_ranks; keeps the storage.
     void reset(std::size_t n_ranks) { lowest_.assign(n_ranks + 1, kNone); }
 
     void lower(std::size_t rank, double value) {
         for (std::size_t i = rank; i < lowest_.size(); i += i & (~i + 1))
             if (value < lowest_[i]) lowest_[i] = value;
+    }
+
+    // Empties every node on the rank's path; clearing the ranks of all
+    // earlier lower() calls empties the tree without touching the rest.
+    void clear(std::size_t rank) {
+        for (std::size_t i = rank; i < lowest_.size(); i += i & (~i + 1)) lowest_[i] = kNone;
     }
 
     double lowest_up_to(std::size_t rank) const {
