@@ -13,26 +13,22 @@ std::uint64_t order_key(double value) {
     return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
 }
 
-// Six passes of 11 bits instead of eight of 8: the counters still fit in
-// the second-level cache, and every pass moves all entries.
 void sort_by_key(std::vector<KeyedIndex>& entries, std::vector<KeyedIndex>& scratch) {
-    constexpr unsigned kBits = 11;
-    constexpr std::size_t kPasses = (64 + kBits - 1) / kBits;
-    constexpr std::uint64_t kDigit = (std::uint64_t{1} << kBits) - 1;
-    std::vector<std::array<std::size_t, kDigit + 1>> counts(kPasses);
+    constexpr std::size_t kPasses = 8;
+    std::array<std::array<std::size_t, 256>, kPasses> counts{};
     for (const KeyedIndex& entry : entries)
         for (std::size_t pass = 0; pass < kPasses; ++pass)
-            ++counts[pass][(entry.key >> (kBits * pass)) & kDigit];
+            ++counts[pass][(entry.key >> (8 * pass)) & 0xFF];
 
     scratch.resize(entries.size());
     for (std::size_t pass = 0; pass < kPasses; ++pass) {
         auto& count = counts[pass];
-        // A digit on which all keys agree needs no pass.
+        // A byte on which all keys agree needs no pass.
         if (std::find(count.begin(), count.end(), entries.size()) != count.end()) continue;
         std::size_t start = 0;
         for (std::size_t& c : count) start += std::exchange(c, start);
         for (const KeyedIndex& entry : entries)
-            scratch[count[(entry.key >> (kBits * pass)) & kDigit]++] = entry;
+            scratch[count[(entry.key >> (8 * pass)) & 0xFF]++] = entry;
         entries.swap(scratch);
     }
 }
