@@ -34,4 +34,71 @@ DataTable generated_table(const TableRecipe& recipe) {
     return std::get<DataTable>(DataTable::create(std::move(values)));
 }
 
+DataTable uniform_table(std::size_t n_stands, std::size_t n_options, std::size_t n_variables,
+                        double high, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    NestedValues values(n_stands);
+    for (auto& stand : values)
+        for (std::size_t o = 0; o < n_options; ++o) {
+            std::vector<double>& option = stand.emplace_back();
+            for (std::size_t v = 0; v < n_variables; ++v) option.push_back(high * (unit(random) - 0x1p-53));
+        }
+    for (std::size_t v = 0; v < n_variables; ++v) values[0][v % n_options][v] = 0.0;
+    return std::get<DataTable>(DataTable::create(std::move(values)));
+}
+
+DataTable seeded_front_table(std::size_t n_variables, std::size_t front_size,
+                             std::size_t n_stands, std::size_t n_options, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    // Flat Dirichlet weights: a uniform point of the simplex.
+    const auto simplex_point = [&] {
+        std::vector<double> weights(n_variables);
+        double total = 0.0;
+        for (double& w : weights) total += w = -std::log(unit(random));
+        for (double& w : weights) w /= total;
+        return weights;
+    };
+    NestedValues values(n_stands);
+    for (std::size_t o = 0; o < front_size; ++o) values[0].push_back(simplex_point());
+    // The corners' neighbours: a zero in one variable, still on the simplex.
+    for (std::size_t v = 0; v < n_variables; ++v)
+        for (std::size_t w = 0; w < n_variables; ++w)
+            values[0][v][w] = v == w ? 0.0 : 1.0 / static_cast<double>(n_variables - 1);
+    for (std::size_t s = 1; s < n_stands; ++s)
+        for (std::size_t o = 0; o < n_options; ++o) {
+            std::vector<double> option = simplex_point();
+            for (double& value : option) value = 1e-3 * (value + 0.2 * unit(random));
+            values[s].push_back(std::move(option));
+        }
+    return std::get<DataTable>(DataTable::create(std::move(values)));
+}
+
+DataTable forest_table(std::size_t n_stands, std::uint64_t seed) {
+    // Income, carbon kept and habitat penalty per hectare, from no cut on.
+    constexpr double kSchedules[12][3] = {
+        {0.0, 260.0, 0.0},    {700.0, 225.0, 0.8},  {1400.0, 190.0, 1.5}, {1800.0, 170.0, 2.2},
+        {2300.0, 150.0, 3.0}, {2700.0, 130.0, 3.8}, {3000.0, 110.0, 4.5}, {3600.0, 75.0, 5.5},
+        {3900.0, 60.0, 7.0},  {4200.0, 40.0, 9.0},  {2000.0, 200.0, 2.6}, {3300.0, 95.0, 6.5},
+    };
+    std::mt19937_64 random(seed);
+    const auto between = [&](double low, double high) { return low + (high - low) * unit(random); };
+    NestedValues values(n_stands);
+    for (auto& stand : values) {
+        // Box-Muller: a standard normal from two uniforms.
+        const double normal =
+            std::sqrt(-2.0 * std::log(unit(random))) * std::cos(6.283185307179586 * unit(random));
+        const double area = std::exp(2.0 * normal);
+        const double fertility = between(0.3, 2.0);
+        const double age = between(0.3, 1.8);
+        const double habitat = between(0.1, 4.0);
+        const auto n_schedules = static_cast<std::size_t>(between(2.0, 13.0));
+        for (std::size_t k = 0; k < n_schedules; ++k) {
+            const auto& [income, carbon, penalty] = kSchedules[k];
+            stand.push_back({-income * area * fertility * between(0.8, 1.2), -carbon * area * age,
+                             penalty * area * habitat});
+        }
+    }
+    return std::get<DataTable>(DataTable::create(std::move(values)));
+}
+
 }  // namespace quorvel::bench

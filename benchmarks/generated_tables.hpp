@@ -21,4 +21,20 @@ struct TableRecipe {
 // keeps the shift the same for every prefix of the table.
 DataTable generated_table(const TableRecipe& recipe);
 
+// Values uniform in [0, high); stand 0 holds every variable's minimum, 0.
+DataTable uniform_table(std::size_t n_stands, std::size_t n_options, std::size_t n_variables,
+                        double high, std::uint64_t seed);
+
+// A front of front_size points from the start: stand 0 holds that many
+// options spread evenly over the simplex (none dominates another), every
+// later stand n_options small ones that move the front a little. Every
+// variable has its minimum, 0, in stand 0.
+DataTable seeded_front_table(std::size_t n_variables, std::size_t front_size,
+                             std::size_t n_stands, std::size_t n_options, std::uint64_t seed);
+
+// A forest plan: per stand 2 to 12 treatment schedules from no cut to clear
+// cut, valued as [-income, -carbon stock, habitat penalty], all scaled by a
+// lognormal stand area and by the stand's fertility, age and habitat value.
+DataTable forest_table(std::size_t n_stands, std::uint64_t seed);
+
 }  // namespace quorvel::bench

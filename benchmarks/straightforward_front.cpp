@@ -6,7 +6,7 @@
 #include <memory>
 #include <unordered_map>
 
-#include "pareto/dominance.hpp"
+#include "pareto/front_search/dominance.hpp"
 #include "pareto/grid.hpp"
 
 namespace quorvel::bench {
@@ -33,15 +33,32 @@ bool node_dominates(const NodeRef& a, const NodeRef& b) {
                      a->partial_target.size());
 }
 
-std::vector<NodeRef> filter_dominated(const std::vector<NodeRef>& representatives) {
-    std::vector<NodeRef> front;
-    for (const NodeRef& r : representatives) {
-        if (std::any_of(front.begin(), front.end(),
-                        [&](const NodeRef& kept) { return node_dominates(kept, r); }))
-            continue;
-        std::erase_if(front, [&](const NodeRef& kept) { return node_dominates(r, kept); });
-        front.push_back(r);
+// The order the search lists a front in: lexicographic for two to four
+// variables, otherwise by the sum of the row, ties lexicographic. Either
+// way a dominator comes before every row it dominates.
+bool listed_before(const Target& a, const Target& b) {
+    if (a.size() < 2 || a.size() > 4) {
+        double sum_a = a[0];
+        double sum_b = b[0];
+        for (std::size_t v = 1; v < a.size(); ++v) {
+            sum_a += a[v];
+            sum_b += b[v];
+        }
+        if (sum_a != sum_b) return sum_a < sum_b;
     }
+    return a < b;
+}
+
+std::vector<NodeRef> filter_dominated(std::vector<NodeRef> representatives) {
+    std::sort(representatives.begin(), representatives.end(),
+              [](const NodeRef& a, const NodeRef& b) {
+                  return listed_before(a->partial_target, b->partial_target);
+              });
+    std::vector<NodeRef> front;
+    for (const NodeRef& r : representatives)
+        if (std::none_of(front.begin(), front.end(),
+                         [&](const NodeRef& kept) { return node_dominates(kept, r); }))
+            front.push_back(r);
     return front;
 }
 
@@ -79,21 +96,21 @@ StraightforwardResult straightforward_front(const DataTable& table, double epsil
                     add_vectors(parent->partial_target, shifted[s][o]), parent, o}));
         n_candidates += candidates.size();
 
-        std::unordered_map<CellKey, NodeRef, CellKeyHash> cell_map;
+        // Cells in order of their first candidate; a later candidate takes
+        // a cell over only by dominating its holder.
+        std::unordered_map<CellKey, std::size_t, CellKeyHash> cell_of_key;
+        std::vector<NodeRef> representatives;
         for (NodeRef& c : candidates) {
-            CellKey key = cell_coordinates(c->partial_target, log_step);
-            const auto found = cell_map.find(key);
-            if (found == cell_map.end())
-                cell_map.emplace(std::move(key), std::move(c));
-            else if (node_dominates(c, found->second))
-                found->second = std::move(c);
+            const auto [found, inserted] =
+                cell_of_key.try_emplace(cell_coordinates(c->partial_target, log_step),
+                                        representatives.size());
+            if (inserted)
+                representatives.push_back(std::move(c));
+            else if (node_dominates(c, representatives[found->second]))
+                representatives[found->second] = std::move(c);
         }
         candidates.clear();
-
-        std::vector<NodeRef> representatives;
-        for (auto& entry : cell_map) representatives.push_back(std::move(entry.second));
-        cell_map.clear();
-        front = filter_dominated(representatives);
+        front = filter_dominated(std::move(representatives));
     }
 
     StraightforwardResult result{{}, n_candidates};
@@ -103,7 +120,8 @@ StraightforwardResult straightforward_front(const DataTable& table, double epsil
             design.push_back(n->option_index);
         std::reverse(design.begin(), design.end());
         Target target = compute_objective(design, table);
-        result.records.push_back({std::move(design), std::move(target)});
+        result.records.push_back(
+            {PackedDesign(design, PackedDesign::width_for(table.n_options)), std::move(target)});
     }
     return result;
 }

@@ -19,8 +19,9 @@ struct StraightforwardResult {
 
 // The front search as the plainest reading of its algorithm: one shared,
 // counted node per partial design, a standard hash map from coordinate
-// vectors to nodes, and the quadratic dominance filter. Kept only to
-// measure and check the real search against.
+// vectors to cells, and a quadratic dominance filter. It returns the same
+// list in the same order as the real search, which is measured and checked
+// against it.
 StraightforwardResult straightforward_front(const DataTable& table, double epsilon);
 
 }  // namespace quorvel::bench

@@ -17,7 +17,7 @@ constexpr const char* kClassName = "ParetoFrontSolution";
 
 struct SolutionObject {
     PyObject_HEAD
-    Design design_vector;
+    PackedDesign design_vector;
     Target target_vector;
 };
 
@@ -72,7 +72,7 @@ void dealloc(PyObject* self) {
     // Releasing the vectors cannot throw, so there is nothing to translate.
     PyTypeObject* type = Py_TYPE(self);
     SolutionObject* solution = as_solution(self);
-    solution->design_vector.~Design();
+    solution->design_vector.~PackedDesign();
     solution->target_vector.~Target();
     auto free_function = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
     free_function(self);
@@ -140,7 +140,7 @@ PyRef new_solution(SolutionRecord&& record) {
     auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type_object, Py_tp_alloc));
     PyRef self = PyRef::steal_or_throw(alloc(type_object, 0));
     SolutionObject* solution = as_solution(self.get());
-    new (&solution->design_vector) Design(std::move(owned.design));
+    new (&solution->design_vector) PackedDesign(std::move(owned.design));
     new (&solution->target_vector) Target(std::move(owned.target));
     return self;
 }

@@ -5,16 +5,15 @@
 #include <vector>
 
 #include "data_table.hpp"
+#include "packed_design.hpp"
 
 namespace quorvel {
 
-// Option indices, one per stand in stand order.
-using Design = std::vector<std::size_t>;
 // Summed values, one per variable in variable order.
 using Target = std::vector<double>;
 
 struct SolutionRecord {
-    Design design;
+    PackedDesign design;
     Target target;
 };
 

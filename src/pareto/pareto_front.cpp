@@ -4,84 +4,87 @@
 #include <span>
 #include <utility>
 
-#include "cancellation.hpp"
-#include "cell_representatives.hpp"
-#include "compact_index.hpp"
-#include "node_arena.hpp"
-#include "nondominated_filter.hpp"
-#include "shifted_table.hpp"
+#include "front_search/cell_representatives.hpp"
+#include "front_search/compact_index.hpp"
+#include "front_search/node_layers.hpp"
+#include "front_search/nondominated_filter.hpp"
+#include "front_search/shifted_table.hpp"
+#include "pareto/cancellation.hpp"
 
 namespace quorvel {
 
 namespace {
 
-// The partial designs kept after a stand: row i of targets is the shifted
-// partial target of the design whose last node is nodes[i].
-struct Front {
-    std::vector<double> targets;
-    std::vector<CompactIndex> nodes;
-};
+// The partial designs kept after a stand, shifted partial targets row by
+// row; row i is the design ending at position i of the last node layer.
+using FrontTargets = std::vector<double>;
 
-void seed_with_first_stand(const ShiftedTable& shifted, NodeArena& arena, Front& front) {
+void seed_with_first_stand(const ShiftedTable& shifted, NodeLayers& layers, FrontTargets& front) {
     // Every option enters, dominated and repeated ones too: only the
     // combinations with later stands are merged and filtered.
     const std::span<const double> options = shifted.stand(0);
-    front.targets.assign(options.begin(), options.end());
+    front.assign(options.begin(), options.end());
     const std::size_t n_options = shifted.n_options(0);
     ensure_indexable(n_options);
+    layers.open_layer();
     for (std::size_t option = 0; option < n_options; ++option)
-        front.nodes.push_back(arena.add(kNoIndex, static_cast<CompactIndex>(option)));
+        layers.add(kNoIndex, static_cast<CompactIndex>(option));
 }
 
 void keep_survivors(const CellRepresentatives& cells, std::span<const CompactIndex> survivors,
-                    std::size_t n_variables, const Front& front, NodeArena& arena, Front& next) {
-    next.targets.clear();
-    next.nodes.clear();
+                    std::size_t n_variables, NodeLayers& layers, FrontTargets& next) {
+    next.clear();
+    layers.open_layer();
     for (const CompactIndex cell : survivors) {
         const double* row = cells.targets().data() + cell * n_variables;
-        next.targets.insert(next.targets.end(), row, row + n_variables);
+        next.insert(next.end(), row, row + n_variables);
         const CellRepresentatives::Origin& origin = cells.origin(cell);
-        next.nodes.push_back(arena.add(front.nodes[origin.front_position], origin.option));
+        layers.add(origin.front_position, origin.option);
     }
 }
 
-std::vector<SolutionRecord> designs_of(const Front& front, const NodeArena& arena,
-                                       const DataTable& table) {
+std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers& layers,
+                                       const DataTable& table, unsigned width) {
     std::vector<SolutionRecord> records;
-    records.reserve(front.nodes.size());
-    for (const CompactIndex node : front.nodes) {
-        Design design(table.n_stands);
-        arena.read_design(node, design);
+    records.reserve(front_size);
+    Design design(table.n_stands);
+    for (std::size_t position = 0; position < front_size; ++position) {
+        layers.read_design(position, design);
         Target target = compute_objective(design, table);
-        records.push_back({std::move(design), std::move(target)});
+        records.push_back({PackedDesign(design, width), std::move(target)});
     }
     return records;
 }
 
-}  // namespace
-
-std::vector<SolutionRecord> build_pareto_front(const DataTable& table, double epsilon) {
-    const std::size_t n_variables = table.n_variables;
-    const ShiftedTable shifted(table);
-    const double log_step = std::log1p(epsilon);
-
-    NodeArena arena;
-    Front front;
-    Front next;
-    seed_with_first_stand(shifted, arena, front);
+// Runs the search stand by stand; returns the size of the final front, whose
+// designs end in the last layer. The work space is gone once it returns, so
+// it is not held while the results are built.
+std::size_t search_stands(const ShiftedTable& shifted, double log_step, NodeLayers& layers) {
+    const std::size_t n_variables = shifted.n_variables();
+    FrontTargets front;
+    FrontTargets next;
+    seed_with_first_stand(shifted, layers, front);
 
     CellRepresentatives cells(n_variables);
     NondominatedFilter filter;
     std::vector<CompactIndex> survivors;
     for (std::size_t stand = 1; stand < shifted.n_stands(); ++stand) {
         check_cancellation();
-        cells.collect(front.targets, shifted.stand(stand), log_step);
+        cells.collect(front, shifted.stand(stand), log_step);
         filter.select(cells.targets(), n_variables, survivors);
-        keep_survivors(cells, survivors, n_variables, front, arena, next);
-        for (const CompactIndex node : front.nodes) arena.release(node);
+        keep_survivors(cells, survivors, n_variables, layers, next);
         std::swap(front, next);
     }
-    return designs_of(front, arena, table);
+    return front.size() / n_variables;
+}
+
+}  // namespace
+
+std::vector<SolutionRecord> build_pareto_front(const DataTable& table, double epsilon) {
+    const unsigned option_width = PackedDesign::width_for(table.n_options);
+    NodeLayers layers(option_width);
+    const std::size_t front_size = search_stands(ShiftedTable(table), std::log1p(epsilon), layers);
+    return designs_of(front_size, layers, table, option_width);
 }
 
 }  // namespace quorvel

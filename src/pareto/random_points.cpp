@@ -44,12 +44,13 @@ std::vector<SolutionRecord> generate_random_points(const DataTable& table, std::
     std::vector<SolutionRecord> records;
     records.reserve(n_points);
     CancellationCounter cancellation;
+    const unsigned width = PackedDesign::width_for(table.n_options);
+    Design design(table.n_options.size());
     for (std::size_t point = 0; point < n_points; ++point) {
-        Design design(table.n_options.size());
         for (std::size_t s = 0; s < design.size(); ++s)
             design[s] = random_range(rng, 0, static_cast<std::uint32_t>(table.n_options[s]));
         Target target = compute_objective(design, table);
-        records.push_back({std::move(design), std::move(target)});
+        records.push_back({PackedDesign(design, width), std::move(target)});
         // Counted in draws, so that a design of many stands cannot stretch
         // the time between polls.
         cancellation.add(table.n_stands);

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "pareto/cancellation.hpp"
 #include "pareto/pareto_front.hpp"
 #include "test_pareto_front_support.hpp"
 
@@ -28,14 +29,14 @@ using Record = std::pair<Design, Target>;
 // the returned list carries no meaning.
 std::vector<Record> sorted_records(const std::vector<SolutionRecord>& records) {
     std::vector<Record> pairs;
-    for (const SolutionRecord& record : records) pairs.emplace_back(record.design, record.target);
+    for (const SolutionRecord& record : records) pairs.emplace_back(record.design.unpacked(), record.target);
     std::sort(pairs.begin(), pairs.end());
     return pairs;
 }
 
 std::vector<Design> designs_of(const std::vector<SolutionRecord>& records) {
     std::vector<Design> designs;
-    for (const SolutionRecord& record : records) designs.push_back(record.design);
+    for (const SolutionRecord& record : records) designs.push_back(record.design.unpacked());
     return designs;
 }
 
@@ -311,6 +312,36 @@ TEST(ParetoFrontLongTables, LongChainDroppedLate) {
     const Target expected_target =
         first == 0 ? Target{rest, rest + 1} : Target{rest + 1, rest};
     EXPECT_EQ(records[0].target, expected_target);
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+int search_polls = 0;
+int stop_at_poll = 0;
+bool stop_at_chosen_poll() { return ++search_polls == stop_at_poll; }
+
+// Two stands of 1100 and 1000 options: one poll before the second stand, one
+// among its 1.1 million candidates. Stopping at either ends the search.
+TEST(ParetoFrontCancellation, PollsBetweenStandsAndAmongCandidates) {
+    NestedValues values(2);
+    for (std::size_t stand = 0; stand < 2; ++stand)
+        for (int o = 0; o < (stand == 0 ? 1100 : 1000); ++o)
+            values[stand].push_back({static_cast<double>(o), static_cast<double>(-o)});
+    const DataTable table = testing::make_table(std::move(values));
+    for (const int poll : {1, 2, 3}) {
+        search_polls = 0;
+        stop_at_poll = poll;
+        const CancellationScope scope(stop_at_chosen_poll);
+        if (poll <= 2)
+            EXPECT_THROW(build_pareto_front(table, 0.01), Cancelled);
+        else
+            EXPECT_FALSE(build_pareto_front(table, 0.01).empty());
+        EXPECT_EQ(search_polls, std::min(poll, 2));
+    }
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ TEST(ParetoFrontOracle, FineGridFindsTheExactFront) {
         const auto records = build_pareto_front(table, 1e-7);
         std::multiset<Target> found;
         for (const SolutionRecord& record : records) {
-            EXPECT_EQ(record.target, compute_objective(record.design, table));
+            EXPECT_EQ(record.target, compute_objective(record.design.unpacked(), table));
             found.insert(record.target);
         }
         EXPECT_EQ(found, std::multiset<Target>(expected.begin(), expected.end()))
@@ -154,7 +154,7 @@ TEST(ParetoFrontOracle, CoarseGridStaysWithinTheCellBound) {
 
             std::vector<Target> returned;
             for (const SolutionRecord& record : build_pareto_front(table, epsilon))
-                returned.push_back(shifted_target(values, record.design));
+                returned.push_back(shifted_target(values, record.design.unpacked()));
             for (const Target& a : returned)
                 for (const Target& b : returned) EXPECT_FALSE(dominates(a, b));
 

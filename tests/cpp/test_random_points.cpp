@@ -52,7 +52,7 @@ std::vector<Design> replay_designs(ThreadRng& rng, const DataTable& table, std::
 
 std::vector<Design> designs_of(const std::vector<SolutionRecord>& records) {
     std::vector<Design> designs;
-    for (const SolutionRecord& record : records) designs.push_back(record.design);
+    for (const SolutionRecord& record : records) designs.push_back(record.design.unpacked());
     return designs;
 }
 
@@ -69,7 +69,7 @@ TEST(GenerateRandomPoints, DesignsAreInRangeAndTargetsAreTheirObjective) {
         for (const SolutionRecord& record : records) {
             ASSERT_EQ(record.design.size(), shape.size());
             for (std::size_t s = 0; s < shape.size(); ++s) ASSERT_LT(record.design[s], shape[s]);
-            const Target expected = compute_objective(record.design, table);
+            const Target expected = compute_objective(record.design.unpacked(), table);
             ASSERT_EQ(record.target.size(), table.n_variables);
             for (std::size_t v = 0; v < expected.size(); ++v)
                 ASSERT_EQ(record.target[v], expected[v]);

@@ -28,13 +28,13 @@ public:
 private:
     void sort_rows(std::span<const double> points, std::size_t n_variables, bool by_sum);
     void sweep_two(std::span<const double> points, std::vector<CompactIndex>& survivors);
-    void sweep_three(std::span<const double> points, std::vector<CompactIndex>& survivors);
+    void sweep_three(std::span<const double> points, std::size_t n_second_ranks,
+                     std::vector<CompactIndex>& survivors);
     void split_four(std::span<const double> points, std::vector<CompactIndex>& survivors);
     void scan_kept(std::span<const double> points, std::size_t n_variables,
                    std::vector<CompactIndex>& survivors);
 
     std::vector<KeyedIndex> order_;
-    std::vector<KeyedIndex> by_second_;
     std::vector<KeyedIndex> scratch_;
     std::vector<CompactIndex> second_rank_;  // per point
     PrefixMinimumTree lowest_third_;

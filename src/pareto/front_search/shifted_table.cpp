@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "grid.hpp"
+#include "pareto/grid.hpp"
 
 namespace quorvel {
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "pareto/cell_map.hpp"
+#include "pareto/front_search/cell_map.hpp"
 #include "test_pareto_front_support.hpp"
 
 namespace quorvel {

@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "data_table.hpp"
+#include "pareto/data_table.hpp"
 
 namespace quorvel {
 

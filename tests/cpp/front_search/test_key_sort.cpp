@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "pareto/key_sort.hpp"
+#include "pareto/front_search/key_sort.hpp"
 #include "test_pareto_front_support.hpp"
 
 namespace quorvel {

@@ -6,8 +6,8 @@
 #include <set>
 #include <vector>
 
-#include "pareto/dominance.hpp"
-#include "pareto/nondominated_filter.hpp"
+#include "pareto/front_search/dominance.hpp"
+#include "pareto/front_search/nondominated_filter.hpp"
 #include "test_pareto_front_support.hpp"
 
 namespace quorvel {

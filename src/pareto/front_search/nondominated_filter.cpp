@@ -12,13 +12,16 @@ void NondominatedFilter::select(std::span<const double> points, std::size_t n_va
     survivors.clear();
     if (points.empty()) return;
     const bool lexicographic = n_variables >= 2 && n_variables <= 4;
+    // Ranked before the rows are sorted, so the sort's buffers serve both.
+    const std::size_t n_second_ranks =
+        n_variables == 3 ? rank_column(points, 3, 1, order_, scratch_, second_rank_) : 0;
     sort_rows(points, n_variables, !lexicographic);
     switch (n_variables) {
     case 2:
         sweep_two(points, survivors);
         break;
     case 3:
-        sweep_three(points, survivors);
+        sweep_three(points, n_second_ranks, survivors);
         break;
     case 4:
         split_four(points, survivors);
@@ -77,9 +80,9 @@ void NondominatedFilter::sweep_two(std::span<const double> points,
 // Every earlier row is no worse in the first variable, so a row is dominated
 // exactly when an earlier survivor is no worse in the other two: a prefix
 // minimum of the third variable over the ranks of the second.
-void NondominatedFilter::sweep_three(std::span<const double> points,
+void NondominatedFilter::sweep_three(std::span<const double> points, std::size_t n_second_ranks,
                                      std::vector<CompactIndex>& survivors) {
-    lowest_third_.reset(rank_column(points, 3, 1, by_second_, scratch_, second_rank_));
+    lowest_third_.reset(n_second_ranks);
 
     for (const KeyedIndex& entry : order_) {
         const double third = points[3 * std::size_t{entry.index} + 2];

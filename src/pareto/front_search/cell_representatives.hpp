@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cell_map.hpp"
+#include "pareto/cancellation.hpp"
 #include "compact_index.hpp"
 
 namespace quorvel {
@@ -25,7 +26,8 @@ public:
     explicit CellRepresentatives(std::size_t n_variables);
 
     // front_targets and options hold one row of n_variables values per front
-    // member and per option. Fails like the grid for a coordinate it rejects.
+    // member and per option. Fails like the grid for a coordinate it rejects;
+    // asks whether to stop about once per million candidates.
     void collect(std::span<const double> front_targets, std::span<const double> options,
                  double log_step);
 
@@ -34,19 +36,20 @@ public:
     const Origin& origin(std::size_t cell) const { return origins_[cell]; }
 
 private:
-    void form_batch(const double* parent, std::span<const double> options,
-                    std::size_t first_option, std::size_t batch_size, double log_step);
-    void place_batch(std::size_t front_position, std::size_t first_option,
-                     std::size_t batch_size);
+    void locate_batch(std::size_t batch_size, double log_step);
+    void place_batch(std::size_t batch_size);
 
     std::size_t n_variables_;
     CellMap cells_;
     std::vector<double> targets_;
     std::vector<Origin> origins_;
-    // The candidates of one batch: rows, cell coordinates and home slots.
+    // The candidates of one batch: rows, cell coordinates, home slots and
+    // where they come from.
     std::vector<double> batch_targets_;
     std::vector<std::uint32_t> batch_keys_;
     std::vector<std::size_t> batch_homes_;
+    std::vector<Origin> batch_origins_;
+    CancellationCounter cancellation_;
 };
 
 }  // namespace quorvel

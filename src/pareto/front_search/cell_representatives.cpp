@@ -1,0 +1,95 @@
+#include "cell_representatives.hpp"
+
+#include <algorithm>
+
+#include "dominance.hpp"
+#include "pareto/grid.hpp"
+
+namespace quorvel {
+
+namespace {
+
+// Candidates formed ahead of their lookups: their logarithms take long
+// enough for the prefetched slots to arrive, and the coordinates of a whole
+// batch are taken in one call over one span.
+constexpr std::size_t kBatch = 32;
+
+}  // namespace
+
+CellRepresentatives::CellRepresentatives(std::size_t n_variables)
+    : n_variables_(n_variables),
+      cells_(n_variables),
+      batch_targets_(kBatch * n_variables),
+      batch_keys_(kBatch * n_variables),
+      batch_homes_(kBatch),
+      batch_origins_(kBatch) {}
+
+void CellRepresentatives::collect(std::span<const double> front_targets,
+                                  std::span<const double> options, double log_step) {
+    cells_.clear();
+    targets_.clear();
+    origins_.clear();
+    const std::size_t n_variables = n_variables_;
+    const std::size_t front_size = front_targets.size() / n_variables;
+    const std::size_t n_options = options.size() / n_variables;
+    ensure_indexable(n_options);
+
+    // Candidates in order: every option of a front member, member by member;
+    // a batch may span members.
+    Origin next{0, 0};
+    while (next.front_position < front_size) {
+        std::size_t batch_size = 0;
+        for (double* sum = batch_targets_.data(); batch_size < kBatch; ++batch_size) {
+            const double* parent = front_targets.data() + next.front_position * n_variables;
+            const double* values = options.data() + next.option * n_variables;
+            for (std::size_t v = 0; v < n_variables; ++v) sum[v] = parent[v] + values[v];
+            sum += n_variables;
+            batch_origins_[batch_size] = next;
+            if (++next.option == n_options) {
+                next.option = 0;
+                if (++next.front_position == front_size) {
+                    ++batch_size;
+                    break;
+                }
+            }
+        }
+        cells_.make_room(batch_size);
+        locate_batch(batch_size, log_step);
+        place_batch(batch_size);
+        cancellation_.add(batch_size);
+    }
+}
+
+// Forming a sum never fails, and the coordinates are taken in candidate
+// order, so the first candidate the grid rejects ends the call.
+void CellRepresentatives::locate_batch(std::size_t batch_size, double log_step) {
+    const std::size_t n_values = batch_size * n_variables_;
+    cell_coordinates_into({batch_targets_.data(), n_values}, log_step,
+                          {batch_keys_.data(), n_values});
+    for (std::size_t j = 0; j < batch_size; ++j) {
+        batch_homes_[j] = cells_.home_slot({batch_keys_.data() + j * n_variables_, n_variables_});
+        cells_.prefetch(batch_homes_[j]);
+    }
+}
+
+void CellRepresentatives::place_batch(std::size_t batch_size) {
+    const std::size_t n_variables = n_variables_;
+    for (std::size_t j = 0; j < batch_size; ++j) {
+        const double* candidate = batch_targets_.data() + j * n_variables;
+        const std::span<const std::uint32_t> key(batch_keys_.data() + j * n_variables,
+                                                 n_variables);
+        const CellMap::Lookup found = cells_.find_or_insert(key, batch_homes_[j]);
+        if (found.inserted) {
+            targets_.insert(targets_.end(), candidate, candidate + n_variables);
+            origins_.push_back(batch_origins_[j]);
+        } else {
+            double* held = targets_.data() + found.cell * n_variables;
+            if (dominates(candidate, held, n_variables)) {
+                std::copy(candidate, candidate + n_variables, held);
+                origins_[found.cell] = batch_origins_[j];
+            }
+        }
+    }
+}
+
+}  // namespace quorvel

@@ -1,0 +1,74 @@
+#include "node_layers.hpp"
+
+#include <algorithm>
+
+namespace quorvel {
+
+namespace {
+
+// Below this many nodes dropping dead ones is not worth a pass.
+constexpr std::size_t kLeastDropped = 1 << 16;
+
+}  // namespace
+
+void NodeLayers::open_layer() {
+    // Dropping only when the array has grown by half since the last time
+    // makes every pass cost no more than three times the nodes added since.
+    if (node_count() >= std::max(kLeastDropped, count_after_last_drop_ + count_after_last_drop_ / 2))
+        drop_dead_nodes();
+    layer_start_.push_back(node_count());
+}
+
+// Marks, from the last layer down, every node some live node above leads
+// through, then moves the marked nodes of each layer down in order, from the
+// first layer up, renumbering the parents of the layer above as it goes.
+void NodeLayers::drop_dead_nodes() {
+    const std::size_t n_layers = layer_start_.size();
+    const auto layer_end = [&](std::size_t layer) {
+        return layer + 1 < n_layers ? layer_start_[layer + 1] : node_count();
+    };
+    // Held only while dropping: it would otherwise take half as much memory
+    // as the nodes for the rest of the search.
+    constexpr CompactIndex kDead = kNoIndex;
+    std::vector<CompactIndex> new_position(node_count(), kDead);
+    std::fill(new_position.begin() + static_cast<std::ptrdiff_t>(layer_start_.back()),
+              new_position.end(), 0);
+    for (std::size_t layer = n_layers - 1; layer > 0; --layer) {
+        const std::size_t below = layer_start_[layer - 1];
+        for (std::size_t i = layer_start_[layer]; i < layer_end(layer); ++i)
+            if (new_position[i] != kDead) new_position[below + parents_[i]] = 0;
+    }
+
+    std::size_t kept = 0;
+    std::size_t old_below = 0;
+    for (std::size_t layer = 0; layer < n_layers; ++layer) {
+        const std::size_t begin = layer_start_[layer];
+        const std::size_t end = layer_end(layer);
+        layer_start_[layer] = kept;
+        CompactIndex position = 0;
+        for (std::size_t i = begin; i < end; ++i) {
+            if (new_position[i] == kDead) continue;
+            parents_[kept] = layer > 0 ? new_position[old_below + parents_[i]] : parents_[i];
+            std::copy_n(options_.begin() + static_cast<std::ptrdiff_t>(i * option_width_),
+                        option_width_,
+                        options_.begin() + static_cast<std::ptrdiff_t>(kept * option_width_));
+            new_position[i] = position++;
+            ++kept;
+        }
+        old_below = begin;
+    }
+    parents_.resize(kept);
+    options_.resize(kept * option_width_);
+    count_after_last_drop_ = kept;
+}
+
+void NodeLayers::read_design(std::size_t position, std::span<std::size_t> design) const {
+    std::size_t layer = layer_start_.size();
+    for (auto slot = design.rbegin(); slot != design.rend(); ++slot) {
+        const std::size_t node = layer_start_[--layer] + position;
+        *slot = load_index(options_.data() + node * option_width_, option_width_);
+        position = parents_[node];
+    }
+}
+
+}  // namespace quorvel

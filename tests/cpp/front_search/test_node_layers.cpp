@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "pareto/front_search/node_layers.hpp"
+#include "pareto/objective.hpp"
+#include "test_pareto_front_support.hpp"
+
+namespace quorvel {
+namespace {
+
+using testing::draw;
+
+Design design_of(const NodeLayers& layers, std::size_t position, std::size_t length) {
+    Design design(length);
+    layers.read_design(position, design);
+    return design;
+}
+
+// Random layers with random parents, against every design kept in full;
+// enough nodes that dead ones are dropped many times on the way. Options
+// reach the top of each storage width.
+class ParetoFrontNodeLayers : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(ParetoFrontNodeLayers, DesignsReadBackThroughDroppedNodes) {
+    const unsigned width = GetParam();
+    const std::uint64_t largest_option = width == 4 ? UINT32_MAX - 1 : (1ull << (8 * width)) - 1;
+    std::mt19937_64 random(17 + width);
+    NodeLayers layers(width);
+    std::vector<Design> designs;
+    std::size_t most_nodes = 0;
+    for (std::size_t stand = 0; stand < 600; ++stand) {
+        layers.open_layer();
+        most_nodes = std::max(most_nodes, layers.node_count());
+        std::vector<Design> next;
+        const int size = draw(random, 1, 400);
+        for (int i = 0; i < size; ++i) {
+            const auto option = static_cast<CompactIndex>(
+                draw(random, 0, 3) == 0 ? largest_option : random() % (largest_option + 1));
+            const auto parent = designs.empty()
+                                    ? kNoIndex
+                                    : static_cast<CompactIndex>(
+                                          draw(random, 0, static_cast<int>(designs.size()) - 1));
+            layers.add(parent, option);
+            next.push_back(designs.empty() ? Design{} : designs[parent]);
+            next.back().push_back(option);
+        }
+        designs = std::move(next);
+    }
+    for (std::size_t position = 0; position < designs.size(); ++position)
+        ASSERT_EQ(design_of(layers, position, 600), designs[position]) << position;
+    EXPECT_LT(most_nodes, 600u * 200u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, ParetoFrontNodeLayers, ::testing::Values(1u, 2u, 4u));
+
+// Every stand three side branches die; the array grows with the live chain
+// only, and a million-node chain reads back without recursion.
+TEST(ParetoFrontNodeLayersChain, LongChainsDropDeadBranches) {
+    constexpr std::size_t kStands = 1'000'000;
+    NodeLayers layers(1);
+    layers.open_layer();
+    layers.add(kNoIndex, 0);
+    std::size_t most_nodes = 0;
+    for (std::size_t stand = 1; stand < kStands; ++stand) {
+        layers.open_layer();
+        most_nodes = std::max(most_nodes, layers.node_count());
+        layers.add(0, static_cast<CompactIndex>(stand % 5));
+        for (CompactIndex side = 0; side < 3; ++side) layers.add(0, 9);
+    }
+    // Four nodes are made per stand; about one per stand stays live.
+    EXPECT_LE(most_nodes, 2 * kStands + 4);
+    const Design design = design_of(layers, 0, kStands);
+    for (std::size_t stand = 0; stand < kStands; ++stand) ASSERT_EQ(design[stand], stand % 5);
+    Design side_design = design;
+    side_design.back() = 9;
+    EXPECT_EQ(design_of(layers, 3, kStands), side_design);
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,86 @@
+// Compares the search with the straightforward version of the same algorithm
+// on random tables: the same designs with bit-identical targets, in the same
+// order. Values are drawn from few levels so that ties, equal options,
+// repeated and zero values are common.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "pareto/pareto_front.hpp"
+#include "straightforward_front.hpp"
+#include "test_pareto_front_support.hpp"
+
+namespace quorvel {
+namespace {
+
+using testing::draw;
+using testing::make_table;
+
+struct Recipe {
+    int max_stands;
+    int max_options;
+    // Values are whole multiples of 1 / denominator in [-3, 6].
+    int denominator;
+    int trials;
+};
+
+NestedValues random_values(std::mt19937_64& random, const Recipe& recipe,
+                           std::size_t n_variables) {
+    NestedValues values(static_cast<std::size_t>(draw(random, 2, recipe.max_stands)));
+    for (auto& stand : values) {
+        const int n_options = draw(random, 1, recipe.max_options);
+        for (int o = 0; o < n_options; ++o) {
+            if (o > 0 && draw(random, 0, 5) == 0) {  // an equal option
+                stand.push_back(stand[static_cast<std::size_t>(draw(random, 0, o - 1))]);
+                continue;
+            }
+            auto& option = stand.emplace_back();
+            for (std::size_t v = 0; v < n_variables; ++v)
+                option.push_back(draw(random, -3 * recipe.denominator, 6 * recipe.denominator) /
+                                 static_cast<double>(recipe.denominator));
+        }
+    }
+    return values;
+}
+
+std::vector<std::uint64_t> target_bits(const Target& target) {
+    std::vector<std::uint64_t> bits;
+    for (const double value : target) bits.push_back(std::bit_cast<std::uint64_t>(value));
+    return bits;
+}
+
+class ParetoFrontReference : public ::testing::TestWithParam<Recipe> {};
+
+TEST_P(ParetoFrontReference, ReturnsTheSameListInTheSameOrder) {
+    const Recipe recipe = GetParam();
+    std::mt19937_64 random(static_cast<std::uint64_t>(recipe.max_stands * 1000 + recipe.denominator));
+    std::size_t largest = 0;
+    for (int trial = 0; trial < recipe.trials; ++trial) {
+        const auto n_variables = static_cast<std::size_t>(draw(random, 2, 6));
+        const DataTable table = make_table(random_values(random, recipe, n_variables));
+        for (const double epsilon : {1e-4, 0.01, 0.2, 1.5}) {
+            const std::vector<SolutionRecord> ours = build_pareto_front(table, epsilon);
+            const std::vector<SolutionRecord> expected =
+                bench::straightforward_front(table, epsilon).records;
+            largest = std::max(largest, ours.size());
+            ASSERT_EQ(ours.size(), expected.size()) << "trial " << trial << ", eps " << epsilon;
+            for (std::size_t i = 0; i < ours.size(); ++i) {
+                ASSERT_EQ(ours[i].design, expected[i].design) << "trial " << trial << ", row " << i;
+                ASSERT_EQ(target_bits(ours[i].target), target_bits(expected[i].target));
+            }
+        }
+    }
+    // Large enough fronts that every part of the search works at scale.
+    EXPECT_GE(largest, recipe.max_stands > 8 ? 1000u : 20u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, ParetoFrontReference,
+                         ::testing::Values(Recipe{4, 5, 1, 60}, Recipe{6, 8, 1, 60},
+                                           Recipe{6, 6, 16, 60}, Recipe{12, 9, 1000, 10}));
+
+}  // namespace
+}  // namespace quorvel
