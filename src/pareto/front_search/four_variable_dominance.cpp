@@ -64,7 +64,7 @@ void FourVariableDominance::compare_halves(std::size_t begin, std::size_t middle
         for (; earlier < middle && items_[earlier].second <= row.second; ++earlier)
             if (!dominated_[items_[earlier].position])
                 lowest_fourth_.lower(items_[earlier].third_rank, items_[earlier].fourth);
-        if (!dominated_[row.position] && lowest_fourth_.lowest_up_to(row.third_rank) <= row.fourth)
+        if (!dominated_[row.position] && lowest_fourth_.any_at_most(row.third_rank, row.fourth))
             dominated_[row.position] = 1;
     }
     for (std::size_t i = begin; i < earlier; ++i) lowest_fourth_.clear(items_[i].third_rank);

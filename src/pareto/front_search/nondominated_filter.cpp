@@ -87,7 +87,7 @@ void NondominatedFilter::sweep_three(std::span<const double> points, std::size_t
     for (const KeyedIndex& entry : order_) {
         const double third = points[3 * std::size_t{entry.index} + 2];
         const std::size_t rank = second_rank_[entry.index];
-        if (lowest_third_.lowest_up_to(rank) <= third) continue;
+        if (lowest_third_.any_at_most(rank, third)) continue;
         survivors.push_back(entry.index);
         lowest_third_.lower(rank, third);
     }
