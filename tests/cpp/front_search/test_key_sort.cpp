@@ -26,8 +26,8 @@ TEST(ParetoFrontOrderKey, OrdersLikeTheValues) {
 
 // Against std::stable_sort on keys drawn from few or many values, so that
 // both long runs of equal keys and keys differing in any byte occur: whole
-// numbers leave the low bytes alike, random reals do not. Some sorts are
-// large enough to take the wide digits.
+// numbers leave the low bytes alike, random reals do not. Some sorts are as
+// large as the cells of one stand at large fronts.
 TEST(ParetoFrontKeySort, SortsStablyAndRanksDistinctKeys) {
     std::mt19937_64 random(41);
     std::uniform_real_distribution<double> real(-1.0, 1.0);
