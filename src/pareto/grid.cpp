@@ -129,17 +129,16 @@ struct WideLanes {
     }
 };
 
-// The coordinates of the values from first on, count <= the lane count of
-// them, with the exact path for every lane the approximation leaves open; in
-// order, so that the first value the grid rejects is the one that fails.
+// Replaces the coordinates of the lanes the approximation left open by exact
+// ones; in order, so that the first value the grid rejects is the one that
+// fails.
 template <class Lanes>
-[[gnu::always_inline]] inline void settle_lanes(const double* values, double log_step,
-                                                std::size_t count, const typename Lanes::Bits& cells,
-                                                const typename Lanes::Bits& settled,
-                                                std::uint32_t* out) {
+[[gnu::always_inline]] inline void settle_open_lanes(const double* values, double log_step,
+                                                     std::size_t count,
+                                                     const typename Lanes::Bits& settled,
+                                                     std::uint32_t* out) {
     for (std::size_t lane = 0; lane < count; ++lane)
-        out[lane] = settled[lane] ? static_cast<std::uint32_t>(cells[lane])
-                                  : cell_coordinate(values[lane], log_step);
+        if (!settled[lane]) out[lane] = cell_coordinate(values[lane], log_step);
 }
 
 template <class Lanes>
@@ -151,23 +150,34 @@ template <class Lanes>
         for (std::size_t i = 0; i < n_values; ++i) out[i] = cell_coordinate(values[i], log_step);
         return;
     }
+    using Bits = typename Lanes::Bits;
     const double inverse_step = 1.0 / log_step;
     constexpr std::size_t kLanes = sizeof(typename Lanes::Doubles) / sizeof(double);
-    typename Lanes::Bits cells;
-    typename Lanes::Bits settled;
-    std::size_t first = 0;
-    for (; first + kLanes <= n_values; first += kLanes) {
-        typename Lanes::Doubles x;
-        std::memcpy(&x, values.data() + first, sizeof x);
-        approximate_cells(x, inverse_step, cells, settled);
-        if (Lanes::all(settled)) [[likely]] {
+    // Vectors store their cells as if all were settled and keep their masks;
+    // one combined mask per chunk says whether any lane needs the exact path,
+    // cheaper than a test per vector.
+    constexpr std::size_t kChunkVectors = 8;
+    Bits cells;
+    Bits masks[kChunkVectors];
+    const std::size_t full_end = n_values - n_values % kLanes;
+    for (std::size_t chunk = 0; chunk < full_end; chunk += kChunkVectors * kLanes) {
+        const std::size_t chunk_end = std::min(full_end, chunk + kChunkVectors * kLanes);
+        Bits all_settled = ~Bits{};
+        for (std::size_t first = chunk, v = 0; first < chunk_end; first += kLanes, ++v) {
+            typename Lanes::Doubles x;
+            std::memcpy(&x, values.data() + first, sizeof x);
+            approximate_cells(x, inverse_step, cells, masks[v]);
             const typename Lanes::Cells packed = Lanes::low_halves(cells);
             std::memcpy(out.data() + first, &packed, sizeof packed);
-        } else {
-            settle_lanes<Lanes>(values.data() + first, log_step, kLanes, cells, settled,
-                                out.data() + first);
+            all_settled &= masks[v];
         }
+        if (Lanes::all(all_settled)) [[likely]]
+            continue;
+        for (std::size_t first = chunk, v = 0; first < chunk_end; first += kLanes, ++v)
+            settle_open_lanes<Lanes>(values.data() + first, log_step, kLanes, masks[v],
+                                     out.data() + first);
     }
+    const std::size_t first = full_end;
     if (first == n_values) return;
     if constexpr (requires { typename Lanes::Narrower; }) {
         coordinates_in_lanes<typename Lanes::Narrower>(values.subspan(first), log_step,
@@ -177,9 +187,12 @@ template <class Lanes>
     // The last values are padded with 0, which any step accepts.
     typename Lanes::Doubles x{};
     for (std::size_t lane = 0; first + lane < n_values; ++lane) x[lane] = values[first + lane];
+    Bits settled;
     approximate_cells(x, inverse_step, cells, settled);
-    settle_lanes<Lanes>(values.data() + first, log_step, n_values - first, cells, settled,
-                        out.data() + first);
+    for (std::size_t lane = 0; first + lane < n_values; ++lane)
+        out[first + lane] = static_cast<std::uint32_t>(cells[lane]);
+    settle_open_lanes<Lanes>(values.data() + first, log_step, n_values - first, settled,
+                             out.data() + first);
 }
 
 void narrow_coordinates(std::span<const double> values, double log_step,
