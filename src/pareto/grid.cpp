@@ -141,17 +141,13 @@ template <class Lanes>
         if (!settled[lane]) out[lane] = cell_coordinate(values[lane], log_step);
 }
 
+// For a step between kLowestStep and kHighestStep.
 template <class Lanes>
 [[gnu::always_inline]] inline void coordinates_in_lanes(std::span<const double> values,
-                                                        double log_step,
+                                                        double log_step, double inverse_step,
                                                         std::span<std::uint32_t> out) {
     const std::size_t n_values = values.size();
-    if (!(log_step >= kLowestStep && log_step <= kHighestStep)) {
-        for (std::size_t i = 0; i < n_values; ++i) out[i] = cell_coordinate(values[i], log_step);
-        return;
-    }
     using Bits = typename Lanes::Bits;
-    const double inverse_step = 1.0 / log_step;
     constexpr std::size_t kLanes = sizeof(typename Lanes::Doubles) / sizeof(double);
     // Vectors store their cells as if all were settled and keep their masks;
     // one combined mask per chunk says whether any lane needs the exact path,
@@ -181,29 +177,39 @@ template <class Lanes>
     if (first == n_values) return;
     if constexpr (requires { typename Lanes::Narrower; }) {
         coordinates_in_lanes<typename Lanes::Narrower>(values.subspan(first), log_step,
-                                                       out.subspan(first));
+                                                       inverse_step, out.subspan(first));
+    } else {
+        // Left over from pairs: one value, paired with 0, which any step
+        // accepts. Built in a register: a store and a wide reload would stall.
+        static_assert(kLanes == 2);
+        const typename Lanes::Doubles x{values[first]};
+        Bits settled;
+        approximate_cells(x, inverse_step, cells, settled);
+        out[first] = static_cast<std::uint32_t>(cells[0]);
+        settle_open_lanes<Lanes>(values.data() + first, log_step, 1, settled, out.data() + first);
+    }
+}
+
+template <class Lanes>
+[[gnu::always_inline]] inline void coordinates_for_any_step(std::span<const double> values,
+                                                            double log_step,
+                                                            std::span<std::uint32_t> out) {
+    if (log_step >= kLowestStep && log_step <= kHighestStep) {
+        coordinates_in_lanes<Lanes>(values, log_step, 1.0 / log_step, out);
         return;
     }
-    // The last values are padded with 0, which any step accepts.
-    typename Lanes::Doubles x{};
-    for (std::size_t lane = 0; first + lane < n_values; ++lane) x[lane] = values[first + lane];
-    Bits settled;
-    approximate_cells(x, inverse_step, cells, settled);
-    for (std::size_t lane = 0; first + lane < n_values; ++lane)
-        out[first + lane] = static_cast<std::uint32_t>(cells[lane]);
-    settle_open_lanes<Lanes>(values.data() + first, log_step, n_values - first, settled,
-                             out.data() + first);
+    for (std::size_t i = 0; i < values.size(); ++i) out[i] = cell_coordinate(values[i], log_step);
 }
 
 void narrow_coordinates(std::span<const double> values, double log_step,
                         std::span<std::uint32_t> out) {
-    coordinates_in_lanes<NarrowLanes>(values, log_step, out);
+    coordinates_for_any_step<NarrowLanes>(values, log_step, out);
 }
 
 #if defined(__x86_64__)
 [[gnu::target("avx2")]] void wide_coordinates(std::span<const double> values, double log_step,
                                               std::span<std::uint32_t> out) {
-    coordinates_in_lanes<WideLanes>(values, log_step, out);
+    coordinates_for_any_step<WideLanes>(values, log_step, out);
 }
 #endif
 
