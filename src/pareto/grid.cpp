@@ -63,8 +63,9 @@ constexpr double kLargestCell = 4294967295.0;
 // the approximate one is at least kLargestCell + 1/2, both saturate.
 constexpr double kQuotientWindow = 0x1p-37;
 
-// Steps for which the reciprocal and every quotient below 2^51 stay normal
-// numbers, so that the relative bounds hold.
+// Steps for which the reciprocal and every quotient that is not capped stay
+// finite normal numbers (or fall below 1, where a cell 0 needs no bound), so
+// that the relative bounds hold.
 constexpr double kLowestStep = 0x1p-1000;
 constexpr double kHighestStep = 0x1p1000;
 
@@ -87,7 +88,9 @@ template <class Doubles, class Bits>
     // A quotient at the cap lands on kLargestCell, clear of both neighbours.
     constexpr double kCap = kLargestCell + 0.5;
     const Doubles quotient = unlimited < kCap ? unlimited : kCap;
-    // Exact, as is every step below: the quotient is below 2^33.
+    // In range the quotient lies in [0, 2^33): subtracting 1/2 is exact but
+    // for quotients below 2^-53, whose cell is 0 however it rounds; all after
+    // the rounding to a whole number is exact.
     const Doubles lowered = quotient - 0.5;
     const Doubles rounded = lowered + kRoundingShift;
     // quotient - floor(quotient) - 1/2 whenever the quotient is clear.
@@ -161,7 +164,14 @@ template <class Lanes>
         Bits all_settled = ~Bits{};
         for (std::size_t first = chunk, v = 0; first < chunk_end; first += kLanes, ++v) {
             typename Lanes::Doubles x;
-            std::memcpy(&x, values.data() + first, sizeof x);
+            if (first + kLanes < full_end) {
+                std::memcpy(&x, values.data() + first, sizeof x);
+            } else {
+                // The last values have often just been stored one by one: a
+                // wide load would wait for the stores to reach the cache.
+                const volatile double* last = values.data() + first;
+                for (std::size_t lane = 0; lane < kLanes; ++lane) x[lane] = last[lane];
+            }
             approximate_cells(x, inverse_step, cells, masks[v]);
             const typename Lanes::Cells packed = Lanes::low_halves(cells);
             std::memcpy(out.data() + first, &packed, sizeof packed);
