@@ -101,6 +101,9 @@ template <class Doubles, class Bits>
     cells = (Bits)rounded;
 }
 
+// The lane types of one vector width, with what the generic code cannot say
+// for every width: whether all lanes of a mask are set, and the low 32 bits of
+// every lane side by side (the cells, ready to store).
 struct NarrowLanes {
     using Doubles = DoubleLanes;
     using Bits = BitLanes;
