@@ -59,11 +59,11 @@ bool run(const std::vector<double>& values, double epsilon, std::size_t run_leng
     double fastest_seconds = 0.0;
     for (const CoordinateKernel& kernel : coordinate_kernels()) {
         std::vector<std::uint32_t> batched(values.size());
-        const double seconds = seconds_for_all(
-            values, run_length, batched,
-            [&](std::span<const double> in, std::span<std::uint32_t> out) {
-                kernel.run(in, log_step, out);
-            });
+        const double seconds =
+            seconds_for_all(values, run_length, batched,
+                            [&](std::span<const double> in, std::span<std::uint32_t> out) {
+                                kernel.run(in, log_step, out);
+                            });
         if (fastest_seconds == 0.0) fastest_seconds = seconds;
         agree = agree && exact == batched;
         std::printf(" %10.1f", n_values / seconds / 1e6);

@@ -77,9 +77,8 @@ template <class Doubles>
     // z/3 + z^2/5 + ... + z^6/13 in independent parts (Estrin's scheme): a
     // chain of multiply-adds would wait on itself.
     const Doubles z2 = z * z;
-    const Doubles series =
-        z * (((1.0 / 3 + z * (1.0 / 5)) + z2 * (1.0 / 7 + z * (1.0 / 9))) +
-             (z2 * z2) * (1.0 / 11 + z * (1.0 / 13)));
+    const Doubles series = z * (((1.0 / 3 + z * (1.0 / 5)) + z2 * (1.0 / 7 + z * (1.0 / 9))) +
+                                (z2 * z2) * (1.0 / 11 + z * (1.0 / 13)));
     const Doubles two_s = s + s;
     constexpr double kLn2 = 0x1.62e42fefa39efp-1;
     result = k * kLn2 + (two_s + two_s * series);
