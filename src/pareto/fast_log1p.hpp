@@ -1,6 +1,5 @@
 #pragma once
 
-#include <bit>
 #include <cstdint>
 
 namespace quorvel {
@@ -21,50 +20,74 @@ inline constexpr double kFastLog1pHighest = 0x1p1000;
 //   k >= 53 the dropped 1 and the roundings move s by < 2^-52 absolute,
 //   2.1 * 2^-52 in log(m), against log1p(y) > 36: relative < 2^-56.
 // - atanh(s) / s = 1 + S(z), z = s^2 < 0.0295, S = z/3 + z^2/5 + ...; the
-//   series stops after z^8/17, leaving z^9/19 / (1 - z) < 2^-49.9 relative.
+//   series stops after z^6/13, leaving z^7/15 / (1 - z) < 2^-39.4 relative.
 //   z carries <= 7u and evaluating S (positive terms only) a few u more, but
 //   S < 0.0103, so S contributes < 0.2u; the product 2s * S and the sum
 //   2s + 2s S round once each: log(m) has relative error <= 3u + 0.2u + 2u
-//   + 2^-49.9.
+//   + 2^-39.4.
 // - k = 0: the result is log(m) itself. k >= 1: k ln2 (ln2 and the product
 //   round once each, 2u) plus log(m) with |log(m)| <= ln2 / 2 (to within
 //   the widening above), rounded once more: the result is at least about
 //   k ln2 / 2 and |log(m)|, so the relative error is <= 2 * 2u + 5.2u
-//   + 2^-49.9 + u.
-// Altogether < 10.2u + 2^-49.9 < 2^-48.7; the constant keeps a margin over it.
+//   + 2^-39.4 + u.
+// Altogether < 10.2u + 2^-39.4 < 2^-39.3; the constant keeps a margin over it.
+// The series is cut there, not later, because the coordinates only need the
+// bound to be small against the distance of a quotient to a whole number.
 // Tiny y need no special care: z underflowing to 0 changes 1 + S by < 2^-1000.
-inline constexpr double kFastLog1pRelativeError = 0x1p-48;
+inline constexpr double kFastLog1pRelativeError = 0x1p-39;
 
 // Two doubles, and their bit patterns: one SSE2 register on x86_64. GCC and
 // Clang carry out the operators lane by lane on any target, without the
 // branches that keep a plain loop from vectorising.
 using DoubleLanes = double __attribute__((vector_size(16)));
 using BitLanes = std::uint64_t __attribute__((vector_size(16)));
+// Four of each: one AVX register, for code compiled for AVX2.
+using WideDoubleLanes = double __attribute__((vector_size(32)));
+using WideBitLanes = std::uint64_t __attribute__((vector_size(32)));
+
+template <class Doubles>
+struct LaneBits;
+template <>
+struct LaneBits<DoubleLanes> {
+    using type = BitLanes;
+};
+template <>
+struct LaneBits<WideDoubleLanes> {
+    using type = WideBitLanes;
+};
 
 // log1p of each lane without a call into the C library. Meaningful only in
-// [kFastLog1pLowest, kFastLog1pHighest]; callers select that range themselves.
-inline DoubleLanes fast_log1p(DoubleLanes y) {
+// [kFastLog1pLowest, kFastLog1pHighest]; other lanes get a meaningless value,
+// without trapping, that callers discard. The lanes go by reference: passed
+// by value, wide ones would need registers the baseline target lacks.
+template <class Doubles>
+[[gnu::always_inline]] inline void fast_log1p_into(const Doubles& y, Doubles& result) {
+    using Bits = typename LaneBits<Doubles>::type;
     // Adding the distance between the bits of 1 and of sqrt(1/2) carries into
     // the exponent field exactly when the mantissa of 1 + y reaches sqrt(2).
+    // (Casts between vectors of one size keep the bits, like std::bit_cast.)
     constexpr std::uint64_t kShift = 0x3ff0000000000000 - 0x3fe6a09e667f3bcd;
-    const BitLanes biased_k = (std::bit_cast<BitLanes>(1.0 + y) + kShift) >> 52;
-    const DoubleLanes power = std::bit_cast<DoubleLanes>(biased_k << 52);  // 2^k
+    const Bits biased_k = ((Bits)(1.0 + y) + kShift) >> 52;
+    const Doubles power = (Doubles)(biased_k << 52);  // 2^k
     // The biased exponent placed in the low bits of 2^52 makes 2^52 + k + 1023.
-    const DoubleLanes k =
-        std::bit_cast<DoubleLanes>(biased_k | 0x4330000000000000) - (0x1p52 + 1023.0);
+    const Doubles k = (Doubles)(biased_k | 0x4330000000000000) - (0x1p52 + 1023.0);
 
-    const DoubleLanes s = (y - (power - 1.0)) / (y + (power + 1.0));
-    const DoubleLanes z = s * s;
-    // z/3 + z^2/5 + ... + z^8/17 in independent parts (Estrin's scheme): a
-    // chain of eight multiply-adds would wait on itself.
-    const DoubleLanes z2 = z * z;
-    const DoubleLanes z4 = z2 * z2;
-    const DoubleLanes low_terms = (1.0 / 3 + z * (1.0 / 5)) + z2 * (1.0 / 7 + z * (1.0 / 9));
-    const DoubleLanes high_terms = (1.0 / 11 + z * (1.0 / 13)) + z2 * (1.0 / 15 + z * (1.0 / 17));
-    const DoubleLanes series = z * (low_terms + z4 * high_terms);
-    const DoubleLanes two_s = s + s;
+    const Doubles s = (y - (power - 1.0)) / (y + (power + 1.0));
+    const Doubles z = s * s;
+    // z/3 + z^2/5 + ... + z^6/13 in independent parts (Estrin's scheme): a
+    // chain of multiply-adds would wait on itself.
+    const Doubles z2 = z * z;
+    const Doubles series = z * (((1.0 / 3 + z * (1.0 / 5)) + z2 * (1.0 / 7 + z * (1.0 / 9))) +
+                                (z2 * z2) * (1.0 / 11 + z * (1.0 / 13)));
+    const Doubles two_s = s + s;
     constexpr double kLn2 = 0x1.62e42fefa39efp-1;
-    return k * kLn2 + (two_s + two_s * series);
+    result = k * kLn2 + (two_s + two_s * series);
+}
+
+inline DoubleLanes fast_log1p(DoubleLanes y) {
+    DoubleLanes result;
+    fast_log1p_into(y, result);
+    return result;
 }
 
 }  // namespace quorvel

@@ -6,11 +6,13 @@
 #include <limits>
 #include <numbers>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "pareto/fast_log1p.hpp"
 #include "pareto/grid.hpp"
+#include "pareto/grid_kernels.hpp"
 #include "test_pareto_front_support.hpp"
 
 namespace quorvel {
@@ -100,6 +102,7 @@ std::vector<double> hostile_values() {
 TEST(GridBatch, MatchesSingleValueCellsAndFailures) {
     std::mt19937_64 random(20261207);
     const std::vector<double> hostile = hostile_values();
+    const std::span<const CoordinateKernel> kernels = coordinate_kernels();
     int straddled = 0;
     int edges = 0;
     int mismatches = 0;
@@ -122,19 +125,28 @@ TEST(GridBatch, MatchesSingleValueCellsAndFailures) {
                 for (std::size_t i = 0; i < length; ++i)
                     expected[i] = cell_coordinate(run[i], log_step);
             });
-            const std::string failure =
-                failure_of([&] { cell_coordinates_into(run, log_step, batched); });
-            if (failure != expected_failure) {
-                ::testing::internal::GetCapturedStderr();
-                FAIL() << std::hexfloat << "log_step " << log_step << ": \"" << failure
-                       << "\" instead of \"" << expected_failure << '"';
-            }
-            if (!failure.empty()) continue;
-            for (std::size_t i = 0; i < length; ++i) {
-                if (batched[i] == expected[i]) continue;
-                ADD_FAILURE() << std::hexfloat << "value " << run[i] << ", log_step " << log_step
-                              << ": " << batched[i] << " instead of " << expected[i];
-                ++mismatches;
+            // The public entry first, then every vector width this processor has.
+            for (std::size_t k = 0; k <= kernels.size(); ++k) {
+                const char* name = k == 0 ? "cell_coordinates_into" : kernels[k - 1].name;
+                const std::string failure = failure_of([&] {
+                    if (k == 0)
+                        cell_coordinates_into(run, log_step, batched);
+                    else
+                        kernels[k - 1].run(run, log_step, batched);
+                });
+                if (failure != expected_failure) {
+                    ::testing::internal::GetCapturedStderr();
+                    FAIL() << std::hexfloat << name << ", log_step " << log_step << ": \""
+                           << failure << "\" instead of \"" << expected_failure << '"';
+                }
+                if (!failure.empty()) continue;
+                for (std::size_t i = 0; i < length; ++i) {
+                    if (batched[i] == expected[i]) continue;
+                    ADD_FAILURE() << std::hexfloat << name << ", value " << run[i]
+                                  << ", log_step " << log_step << ": " << batched[i]
+                                  << " instead of " << expected[i];
+                    ++mismatches;
+                }
             }
         }
     }
