@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "float64_array.hpp"
-#include "float64_array.hpp"
 #include "object_text.hpp"
 #include "pareto/internal_failure.hpp"
 
