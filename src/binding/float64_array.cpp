@@ -97,7 +97,8 @@ Float64ArrayReader Float64ArrayReader::for_imported_numpy() {
     reader.shape_name_ = PyRef::steal(PyUnicode_InternFromString("shape"));
     reader.dtype_name_ = PyRef::steal(PyUnicode_InternFromString("dtype"));
     reader.tobytes_name_ = PyRef::steal(PyUnicode_InternFromString("tobytes"));
-    if (!reader.shape_name_ || !reader.dtype_name_ || !reader.tobytes_name_) {
+    reader.str_name_ = PyRef::steal(PyUnicode_InternFromString("str"));
+    if (!reader.shape_name_ || !reader.dtype_name_ || !reader.tobytes_name_ || !reader.str_name_) {
         PyErr_Clear();
         return reader;
     }
@@ -108,7 +109,7 @@ Float64ArrayReader Float64ArrayReader::for_imported_numpy() {
 bool Float64ArrayReader::is_native_float64(PyHandle array) {
     PyRef dtype = PyRef::steal_or_throw(PyObject_GetAttr(array.get(), dtype_name_.get()));
     if (dtype.get() == float64_dtype_.get()) return true;
-    const PyRef text = PyRef::steal_or_throw(PyObject_GetAttrString(dtype.get(), "str"));
+    const PyRef text = PyRef::steal_or_throw(PyObject_GetAttr(dtype.get(), str_name_.get()));
     if (!PyUnicode_Check(text.get()) ||
         PyUnicode_CompareWithASCIIString(text.get(), kNativeFloat64) != 0)
         return false;

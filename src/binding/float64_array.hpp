@@ -35,6 +35,7 @@ private:
     PyRef shape_name_;
     PyRef dtype_name_;
     PyRef tobytes_name_;
+    PyRef str_name_;
     // The dtype last found to be native float64: arrays mostly share one, and
     // recognising it by identity is much cheaper than asking it.
     PyRef float64_dtype_;
