@@ -323,10 +323,6 @@ def model(function, data, second):
     return model_table(values), converted
 
 
-def same_float(a, b):
-    return repr(a) == repr(b)
-
-
 def check_solutions(solutions, values):
     for solution in solutions:
         design = solution.design_vector
@@ -335,7 +331,7 @@ def check_solutions(solutions, values):
         target = [0.0] * len(values[0][0])
         for stand, index in zip(values, design):
             target = [t + v for t, v in zip(target, stand[index])]
-        assert all(map(same_float, solution.target_vector, target))
+        assert list(map(repr, solution.target_vector)) == list(map(repr, target))
 
 
 def check_plain(function, data, second, outcome):
