@@ -21,6 +21,7 @@ import pytest
 import quorvel
 from conftest import SANITIZED
 from test_arguments import Claims, Index, IntSubclass, ItemsOnly, LenRaises, TypeErrorSubclass
+from test_failures import catch_panic
 
 SEED = 7_2026
 BUDGET_SECONDS = 5.0 if SANITIZED else 10.0
@@ -29,14 +30,6 @@ EMPTY = "Data table must not have empty entries."
 SINGLE = "There's only one stand. Nothing to optimize here."
 MISMATCH = re.compile(r"There are \d+ variables in the first entry, but got \d+ at index "
                       r"\[\d+\]\[\d+\]\. Need same number of variables in all data table entries!")
-
-
-def panic_class():
-    try:
-        quorvel.find_pareto_front([[[1.0]], [[2.0]]], 0.0)
-    except BaseException as error:  # noqa: BLE001 - that is the point
-        return type(error)
-    raise AssertionError("no internal failure")
 
 
 class FloatSub(float):
@@ -411,7 +404,7 @@ def victims():
 
 
 def test_hostile_arguments(victims):
-    panic = panic_class()
+    panic = type(catch_panic())
     deadline = time.monotonic() + BUDGET_SECONDS
     cases = 0
     while time.monotonic() < deadline:
