@@ -21,84 +21,50 @@ import quorvel
 PERIOD = 0.005
 # Far above the reaction time aimed at (0.2 s), for a loaded or sanitized run.
 BOUND = 2.0
-Solution = quorvel.ParetoFrontSolution
+TWO_STANDS = [[[0.0], [1.0]], [[0.0], [2.0]]]
 
 
 class Interrupter:
-    def __init__(self, ready):
-        self._ready = ready
-        self.reactions = []
-        self._due = None
-        self.started = None
+    """The call's second argument: converting it, the last step before the
+    computation, starts the timer."""
+
+    def __init__(self, value, ready):
+        self.value, self.ready, self.reactions = value, ready, []
+
+    def __float__(self):
+        self.started = time.monotonic()
+        self.arm()
+        return float(self.value)
+
+    def __index__(self):
+        return int(self.__float__())
 
     def arm(self):
-        self.started = time.monotonic()
-        self._schedule(self.started)
-
-    def _schedule(self, now):
-        self._due = now + PERIOD
+        self.due = time.monotonic() + PERIOD
         signal.setitimer(signal.ITIMER_REAL, PERIOD)
 
     def handle(self, signum, frame):
         now = time.monotonic()
-        self.reactions.append(now - self._due)
-        if self._ready(now - self.started):
+        self.reactions.append(now - self.due)
+        if self.ready(now - self.started):
             signal.default_int_handler(signal.SIGINT, frame)
-        self._schedule(now)
-
-
-@pytest.fixture
-def interrupter():
-    made = []
-
-    def make(ready):
-        made.append(Interrupter(ready))
-        signal.signal(signal.SIGALRM, made[-1].handle)
-        return made[-1]
-
-    previous = signal.getsignal(signal.SIGALRM)
-    try:
-        yield make
-    finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, previous)
-
-
-class Arming:
-    """A number that starts the timer when the call converts it, the last
-    step before the computation."""
-
-    def __init__(self, value, interrupter):
-        self._value = value
-        self._interrupter = interrupter
-
-    def __float__(self):
-        self._interrupter.arm()
-        return float(self._value)
-
-    def __index__(self):
-        self._interrupter.arm()
-        return self._value
+        self.arm()
 
 
 def wide_front_data():
     # Options on the line x + y = 1 never dominate one another, so the front
     # stays thousands wide: each stand takes long, the whole call minutes.
     rng = random.Random(7)
-    stand = [[x, 1.0 - x] for x in (rng.random() for _ in range(3000))]
-    return [stand] * 100
-
-
-TWO_STANDS = [[[0.0], [1.0]], [[0.0], [2.0]]]
+    return [[[x, 1.0 - x] for x in (rng.random() for _ in range(3000))]] * 100
 
 
 def solutions_alive():
     # Every instance holds a reference to its class.
-    return sys.getrefcount(Solution)
+    return sys.getrefcount(quorvel.ParetoFrontSolution)
 
 
 PHASES = {
-    # (call, n or epsilon, ready(elapsed, objects built))
+    # (call, data, epsilon or n, ready(elapsed, objects built))
     "front search": (quorvel.find_pareto_front, wide_front_data, 1e-3,
                      lambda elapsed, built: elapsed > 0.3),
     "sampling": (quorvel.create_random_points, lambda: TWO_STANDS, 8_000_000,
@@ -111,7 +77,7 @@ PHASES = {
 
 
 @pytest.mark.parametrize("phase", PHASES)
-def test_signal_ends_a_long_call_promptly(interrupter, phase):
+def test_signal_ends_a_long_call_promptly(phase):
     function, make_data, second, ready = PHASES[phase]
     data = make_data()
     gc.collect()
@@ -122,18 +88,18 @@ def test_signal_ends_a_long_call_promptly(interrupter, phase):
         built.append(solutions_alive() - before)
         return ready(elapsed, built[-1])
 
-    timer = interrupter(ready_now)
-    with pytest.raises(KeyboardInterrupt):
-        function(data, Arming(second, timer))
-    signal.setitimer(signal.ITIMER_REAL, 0)
+    timer = Interrupter(second, ready_now)
+    previous = signal.signal(signal.SIGALRM, timer.handle)
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            function(data, timer)
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
 
     assert timer.reactions, "the call never polled for signals"
-    slowest = max(timer.reactions)
-    assert slowest < BOUND, f"a signal waited {slowest:.3f} s"
+    assert max(timer.reactions) < BOUND, f"a signal waited {max(timer.reactions):.3f} s"
     # Stopped inside the call, in the phase under test.
-    if phase == "building results":
-        assert 0 < built[-1] < second
-    else:
-        assert built[-1] == 0
+    assert (0 < built[-1] < second) if phase == "building results" else built[-1] == 0
     assert solutions_alive() == before
     assert len(quorvel.create_random_points(TWO_STANDS, 3)) == 3

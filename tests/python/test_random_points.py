@@ -93,16 +93,14 @@ def test_forked_child_draws_its_own_designs():
     read_end, write_end = os.pipe()
     child = os.fork()
     if child == 0:
-        status = 1
-        try:
+        try:  # a child that fails writes nothing, which the parent cannot parse
             os.write(write_end, json.dumps(designs()).encode())
-            status = 0
         finally:
-            os._exit(status)
+            os._exit(0)
     os.close(write_end)
     with os.fdopen(read_end) as pipe:
         child_designs = json.loads(pipe.read())
-    assert os.waitstatus_to_exitcode(os.waitpid(child, 0)[1]) == 0
+    os.waitpid(child, 0)
     # 32 draws from 1000 options: equal streams are the only way to match.
     assert len(child_designs) == 4 and child_designs != designs()
 
