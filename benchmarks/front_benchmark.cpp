@@ -33,13 +33,17 @@ bool same_list(const std::vector<SolutionRecord>& a, const std::vector<SolutionR
                       });
 }
 
+std::size_t largest_front_of(const CandidateInputs& inputs, std::size_t n_variables) {
+    std::size_t largest = 0;
+    for (const auto& front : inputs.fronts) largest = std::max(largest, front.size() / n_variables);
+    return largest;
+}
+
 bool run_scenario(const Scenario& scenario) {
     const DataTable table = scenario.table();
     const double epsilon = scenario.epsilon;
     const CandidateInputs inputs = candidate_inputs(table, epsilon);
-    std::size_t largest_front = 0;
-    for (const auto& front : inputs.fronts)
-        largest_front = std::max(largest_front, front.size() / table.n_variables);
+    const std::size_t largest_front = largest_front_of(inputs, table.n_variables);
     const double n_candidates = static_cast<double>(inputs.count());
 
     std::vector<SolutionRecord> ours;
@@ -76,9 +80,7 @@ ScaleFigures run_at_front_size(std::size_t n_variables, std::size_t front_size,
     const DataTable table = seeded_front_table(n_variables, front_size, 5, 8, 11);
     const CandidateInputs inputs = candidate_inputs(table, epsilon);
     const double n_candidates = static_cast<double>(inputs.count());
-    std::size_t largest_front = 0;
-    for (const auto& front : inputs.fronts)
-        largest_front = std::max(largest_front, front.size() / n_variables);
+    const std::size_t largest_front = largest_front_of(inputs, n_variables);
     const double ours_seconds =
         best_seconds([&] { (void)build_pareto_front(table, epsilon); }, 3, 1.0);
     const double bare_seconds = best_seconds(

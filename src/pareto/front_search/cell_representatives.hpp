@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "cell_map.hpp"
-#include "pareto/cancellation.hpp"
 #include "compact_index.hpp"
+#include "pareto/cancellation.hpp"
 
 namespace quorvel {
 
