@@ -29,7 +29,8 @@ using Record = std::pair<Design, Target>;
 // the returned list carries no meaning.
 std::vector<Record> sorted_records(const std::vector<SolutionRecord>& records) {
     std::vector<Record> pairs;
-    for (const SolutionRecord& record : records) pairs.emplace_back(record.design.unpacked(), record.target);
+    for (const SolutionRecord& record : records)
+        pairs.emplace_back(record.design.unpacked(), record.target);
     std::sort(pairs.begin(), pairs.end());
     return pairs;
 }
@@ -313,12 +314,6 @@ TEST(ParetoFrontLongTables, LongChainDroppedLate) {
         first == 0 ? Target{rest, rest + 1} : Target{rest + 1, rest};
     EXPECT_EQ(records[0].target, expected_target);
 }
-
-}  // namespace
-}  // namespace quorvel
-
-namespace quorvel {
-namespace {
 
 int search_polls = 0;
 int stop_at_poll = 0;

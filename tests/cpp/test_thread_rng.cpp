@@ -7,7 +7,6 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -135,18 +134,6 @@ TEST(ThreadRng, SameGeneratorWithinAThreadAndAnotherInEachThread) {
     EXPECT_NE(main_first, other);
 }
 
-TEST(ThreadRng, ThreadsDrawIndependentStreams) {
-    auto draw = [](std::vector<std::uint32_t>& words) {
-        for (std::uint32_t& word : words) word = ThreadRng::for_this_thread().next_word();
-    };
-    std::vector<std::uint32_t> first(32), second(32);
-    std::thread one(draw, std::ref(first));
-    std::thread two(draw, std::ref(second));
-    one.join();
-    two.join();
-    EXPECT_NE(first, second);
-}
-
 using Words = std::vector<std::uint32_t>;
 
 Words words_of(ThreadRng& rng, std::size_t count) {
@@ -160,6 +147,15 @@ Words words_taking_each(std::size_t count) {
     Words words(count);
     for (std::uint32_t& word : words) word = ThreadRng::for_this_thread().next_word();
     return words;
+}
+
+TEST(ThreadRng, ThreadsDrawIndependentStreams) {
+    Words first, second;
+    std::thread one([&first] { first = words_taking_each(32); });
+    std::thread two([&second] { second = words_taking_each(32); });
+    one.join();
+    two.join();
+    EXPECT_NE(first, second);
 }
 
 constexpr std::size_t kChildWords = 16;

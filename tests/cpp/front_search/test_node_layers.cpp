@@ -40,10 +40,8 @@ TEST_P(ParetoFrontNodeLayers, DesignsReadBackThroughDroppedNodes) {
         for (int i = 0; i < size; ++i) {
             const auto option = static_cast<CompactIndex>(
                 draw(random, 0, 3) == 0 ? largest_option : random() % (largest_option + 1));
-            const auto parent = designs.empty()
-                                    ? kNoIndex
-                                    : static_cast<CompactIndex>(
-                                          draw(random, 0, static_cast<int>(designs.size()) - 1));
+            const CompactIndex parent =
+                designs.empty() ? kNoIndex : static_cast<CompactIndex>(random() % designs.size());
             layers.add(parent, option);
             next.push_back(designs.empty() ? Design{} : designs[parent]);
             next.back().push_back(option);
