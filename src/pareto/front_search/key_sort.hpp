@@ -18,7 +18,7 @@ struct KeyedIndex {
 // -0 and +0 get the same key.
 std::uint64_t order_key(double value);
 
-// Stable sort by key in linear time (least significant byte first).
+// Stable sort by key in linear time (radix sort by bytes).
 void sort_by_key(std::vector<KeyedIndex>& entries, std::vector<KeyedIndex>& scratch);
 
 // rank_of[entry.index] = the 1-based rank of the entry's key among the

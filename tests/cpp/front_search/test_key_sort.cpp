@@ -26,8 +26,10 @@ TEST(ParetoFrontOrderKey, OrdersLikeTheValues) {
 
 // Against std::stable_sort on keys drawn from few or many values, so that
 // both long runs of equal keys and keys differing in any byte occur: whole
-// numbers leave the low bytes alike, random reals do not. Some sorts are as
-// large as the cells of one stand at large fronts.
+// numbers leave the low bytes alike, random reals do not, and reals a few
+// units in the last place apart differ in the low bytes alone, short and long
+// runs of them. Some sorts are as large as the cells of one stand at large
+// fronts.
 TEST(ParetoFrontKeySort, SortsStablyAndRanksDistinctKeys) {
     std::mt19937_64 random(41);
     std::uniform_real_distribution<double> real(-1.0, 1.0);
@@ -37,9 +39,13 @@ TEST(ParetoFrontKeySort, SortsStablyAndRanksDistinctKeys) {
     for (int trial = 0; trial < 60; ++trial) {
         std::vector<double> values(static_cast<std::size_t>(draw(random, 1, trial % 2 ? 5 : 9000)));
         const double scale = std::ldexp(1.0, draw(random, -40, 40));
-        const bool whole = trial % 3 == 0;
-        for (double& value : values)
-            value = scale * (whole ? draw(random, -1000, 1000) : real(random));
+        const int kind = trial % 3;
+        const int n_binades = draw(random, 1, 40);
+        for (double& value : values) {
+            const double close = std::ldexp(1.0 + std::ldexp(draw(random, 0, 1 << 20), -52),
+                                            draw(random, 0, n_binades));
+            value = scale * (kind == 0 ? draw(random, -1000, 1000) : kind == 1 ? real(random) : close);
+        }
         entries.clear();
         const int n_entries = draw(random, 0, trial % 10 == 0 ? 150'000 : 5000);
         for (int i = 0; i < n_entries; ++i) {
