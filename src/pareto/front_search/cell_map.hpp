@@ -12,7 +12,9 @@ namespace quorvel {
 // Numbers the distinct grid cells met during one stand, in order of first
 // appearance. Open addressing with linear probing; every slot holds the cell
 // number followed by the cell's coordinates, so a probe touches one place.
-// The storage is kept when cleared, so later stands allocate nothing.
+// Cells no later lookup can meet may be forgotten, keeping the table small
+// enough for the cache; their numbers stay taken. The storage is kept when
+// cleared, so later stands allocate nothing.
 class CellMap {
 public:
     struct Lookup {
@@ -26,7 +28,7 @@ public:
     // Grows, if needed, so that `more` new cells fit without growing again;
     // home slots found until then stay valid.
     void make_room(std::size_t more) {
-        while (2 * (size() + more) > capacity()) grow();
+        while (2 * (held() + more) > capacity()) grow();
     }
 
     std::size_t home_slot(std::span<const std::uint32_t> key) const {
@@ -49,8 +51,9 @@ public:
         for (std::size_t slot = home;; slot = (slot + 1) & mask_) {
             std::uint32_t* entry = slots_.data() + slot * stride_;
             if (entry[0] == kNoIndex) {
-                const auto cell = static_cast<CompactIndex>(slot_of_cell_.size());
-                slot_of_cell_.push_back(static_cast<CompactIndex>(slot));
+                ensure_indexable(size_ + 1);
+                const auto cell = static_cast<CompactIndex>(size_++);
+                held_slots_.push_back(static_cast<CompactIndex>(slot));
                 entry[0] = cell;
                 for (std::size_t v = 0; v < n_variables_; ++v) entry[1 + v] = key[v];
                 return {cell, true};
@@ -59,13 +62,20 @@ public:
         }
     }
 
-    // Forgets every cell; costs one store per cell, not per slot.
+    // Forgets every cell and numbers from 0 again; costs one store per held
+    // cell, not per slot.
     void clear() {
-        for (const CompactIndex slot : slot_of_cell_) slots_[slot * stride_] = kNoIndex;
-        slot_of_cell_.clear();
+        empty_held_slots();
+        size_ = 0;
     }
 
-    std::size_t size() const { return slot_of_cell_.size(); }
+    // Forgets the cells whose first coordinate is below `first`.
+    void forget_below(std::uint32_t first);
+
+    // Cells numbered since the last clear(), forgotten ones included.
+    std::size_t size() const { return size_; }
+    // Cells in the table.
+    std::size_t held() const { return held_slots_.size(); }
 
 private:
     std::size_t capacity() const { return mask_ + 1; }
@@ -77,6 +87,10 @@ private:
     }
 
     void grow();
+    void empty_held_slots();
+    // Copies an entry (cell number, then key) to the first free slot from
+    // its key's home on; returns that slot.
+    CompactIndex place_entry(const std::uint32_t* entry);
 
     std::size_t n_variables_;
     std::size_t stride_;
@@ -84,7 +98,9 @@ private:
     std::size_t mask_ = SIZE_MAX;
     unsigned shift_ = 64;
     std::vector<std::uint32_t> slots_;
-    std::vector<CompactIndex> slot_of_cell_;
+    std::vector<CompactIndex> held_slots_;
+    std::size_t size_ = 0;
+    std::vector<std::uint32_t> kept_entries_;  // work space of forget_below
 };
 
 }  // namespace quorvel

@@ -16,13 +16,14 @@ constexpr std::size_t kBatch = 32;
 
 }  // namespace
 
-CellRepresentatives::CellRepresentatives(std::size_t n_variables)
+CellRepresentatives::CellRepresentatives(std::size_t n_variables, std::size_t cells_in_cache)
     : n_variables_(n_variables),
       cells_(n_variables),
       batch_targets_(kBatch * n_variables),
       batch_keys_(kBatch * n_variables),
       batch_homes_(kBatch),
-      batch_origins_(kBatch) {}
+      batch_origins_(kBatch),
+      cells_in_cache_(cells_in_cache) {}
 
 void CellRepresentatives::collect(std::span<const double> front_targets,
                                   std::span<const double> options, double log_step) {
@@ -33,6 +34,9 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     const std::size_t front_size = front_targets.size() / n_variables;
     const std::size_t n_options = options.size() / n_variables;
     ensure_indexable(n_options);
+    latest_first_.assign(n_options, 0);
+    forgotten_below_ = 0;
+    forgetting_ = true;
 
     // Candidates in order: every option of a front member, member by member;
     // a batch may span members.
@@ -53,19 +57,52 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
                 }
             }
         }
+        // Forming a sum never fails, and the coordinates are taken in
+        // candidate order, so the first candidate the grid rejects ends the
+        // call.
+        const std::size_t n_values = batch_size * n_variables;
+        cell_coordinates_into({batch_targets_.data(), n_values}, log_step,
+                              {batch_keys_.data(), n_values});
+        keep_table_small(batch_size, log_step);
         cells_.make_room(batch_size);
-        locate_batch(batch_size, log_step);
+        locate_batch(batch_size);
         place_batch(batch_size);
         cancellation_.add(batch_size);
     }
 }
 
-// Forming a sum never fails, and the coordinates are taken in candidate
-// order, so the first candidate the grid rejects ends the call.
-void CellRepresentatives::locate_batch(std::size_t batch_size, double log_step) {
-    const std::size_t n_values = batch_size * n_variables_;
-    cell_coordinates_into({batch_targets_.data(), n_values}, log_step,
-                          {batch_keys_.data(), n_values});
+void CellRepresentatives::keep_table_small(std::size_t batch_size, double log_step) {
+    if (!forgetting_) return;
+    if (cells_.held() + batch_size > cells_in_cache_) {
+        forgotten_below_ = std::max(forgotten_below_,
+                                    *std::min_element(latest_first_.begin(), latest_first_.end()));
+        cells_.forget_below(forgotten_below_);
+        // Still full: the cells in play span more than the cache; let it grow.
+        if (2 * cells_.held() > cells_in_cache_) cells_in_cache_ *= 2;
+    }
+    for (std::size_t j = 0; j < batch_size; ++j) {
+        if (batch_keys_[j * n_variables_] < forgotten_below_) {
+            hold_every_cell(log_step);
+            forgetting_ = false;
+            return;
+        }
+    }
+}
+
+// Numbers the cells again in their order, so every cell keeps its number.
+void CellRepresentatives::hold_every_cell(double log_step) {
+    const std::size_t n_cells = origins_.size();
+    std::vector<std::uint32_t> keys(n_cells * n_variables_);
+    cell_coordinates_into(targets_, log_step, keys);
+    cells_.clear();
+    cells_.make_room(n_cells);
+    for (std::size_t cell = 0; cell < n_cells; ++cell) {
+        const std::span<const std::uint32_t> key(keys.data() + cell * n_variables_, n_variables_);
+        cells_.find_or_insert(key, cells_.home_slot(key));
+    }
+}
+
+void CellRepresentatives::locate_batch(std::size_t batch_size) {
     for (std::size_t j = 0; j < batch_size; ++j) {
         batch_homes_[j] = cells_.home_slot({batch_keys_.data() + j * n_variables_, n_variables_});
         cells_.prefetch(batch_homes_[j]);
@@ -78,6 +115,7 @@ void CellRepresentatives::place_batch(std::size_t batch_size) {
         const double* candidate = batch_targets_.data() + j * n_variables;
         const std::span<const std::uint32_t> key(batch_keys_.data() + j * n_variables,
                                                  n_variables);
+        latest_first_[batch_origins_[j].option] = key[0];
         const CellMap::Lookup found = cells_.find_or_insert(key, batch_homes_[j]);
         if (found.inserted) {
             targets_.insert(targets_.end(), candidate, candidate + n_variables);

@@ -16,6 +16,13 @@ namespace quorvel {
 // loops) goes to its cell; the first to arrive represents the cell until a
 // later one dominates it. Candidates live only as scratch rows until they
 // win a cell. Storage is kept from one stand to the next.
+//
+// A front in lexicographic order, as the filter leaves it, makes each
+// option's candidates arrive in order of their first coordinate, so the cells
+// behind the slowest option's latest candidate are final: they are forgotten
+// whenever more than `cells_in_cache` are held. Should a candidate still reach
+// a forgotten cell (an unordered front), every cell is held again for the rest
+// of the stand.
 class CellRepresentatives {
 public:
     struct Origin {
@@ -23,7 +30,8 @@ public:
         CompactIndex option;
     };
 
-    explicit CellRepresentatives(std::size_t n_variables);
+    explicit CellRepresentatives(std::size_t n_variables,
+                                 std::size_t cells_in_cache = kCellsInCache);
 
     // front_targets and options hold one row of n_variables values per front
     // member and per option. Fails like the grid for a coordinate it rejects;
@@ -36,7 +44,12 @@ public:
     const Origin& origin(std::size_t cell) const { return origins_[cell]; }
 
 private:
-    void locate_batch(std::size_t batch_size, double log_step);
+    // About what a core's second-level cache holds with the table half empty.
+    static constexpr std::size_t kCellsInCache = std::size_t{1} << 14;
+
+    void keep_table_small(std::size_t batch_size, double log_step);
+    void hold_every_cell(double log_step);
+    void locate_batch(std::size_t batch_size);
     void place_batch(std::size_t batch_size);
 
     std::size_t n_variables_;
@@ -49,6 +62,12 @@ private:
     std::vector<std::uint32_t> batch_keys_;
     std::vector<std::size_t> batch_homes_;
     std::vector<Origin> batch_origins_;
+    // Per option, the first coordinate of its latest candidate; cells below
+    // the lowest of them and below forgotten_below_ are forgotten.
+    std::vector<std::uint32_t> latest_first_;
+    std::uint32_t forgotten_below_ = 0;
+    bool forgetting_ = true;
+    std::size_t cells_in_cache_;
     CancellationCounter cancellation_;
 };
 

@@ -16,9 +16,10 @@ using testing::draw;
 class ParetoFrontCellMap : public ::testing::TestWithParam<std::size_t> {};
 
 // Against an ordered map as model: cells are numbered by first appearance,
-// across many growths and after clearing, with coordinates up to the
-// saturated maximum. Many rounds reuse one table, so slots that clearing
-// failed to free would soon leave no room.
+// across many growths, after clearing and after forgetting cells below a
+// first coordinate (a forgotten cell met again is a new one), with
+// coordinates up to the saturated maximum. Many rounds reuse one table, so
+// slots that clearing failed to free would soon leave no room.
 TEST_P(ParetoFrontCellMap, NumbersCellsInOrderOfFirstAppearance) {
     const std::size_t n_variables = GetParam();
     std::mt19937_64 random(n_variables);
@@ -26,8 +27,15 @@ TEST_P(ParetoFrontCellMap, NumbersCellsInOrderOfFirstAppearance) {
     for (int round = 0; round < 40; ++round) {
         cells.clear();
         std::map<std::vector<std::uint32_t>, CompactIndex> model;
+        CompactIndex numbered = 0;
         const int n_keys = round == 0 ? 20000 : draw(random, 0, 4000);
         for (int i = 0; i < n_keys; ++i) {
+            if (round % 2 == 1 && draw(random, 0, 300) == 0) {
+                const auto first = static_cast<std::uint32_t>(1000 * draw(random, 0, 13));
+                cells.forget_below(first);
+                std::erase_if(model, [&](const auto& cell) { return cell.first[0] < first; });
+                ASSERT_EQ(cells.held(), model.size());
+            }
             std::vector<std::uint32_t> key;
             for (std::size_t v = 0; v < n_variables; ++v) {
                 // Few distinct coordinates, so keys repeat often.
@@ -36,12 +44,12 @@ TEST_P(ParetoFrontCellMap, NumbersCellsInOrderOfFirstAppearance) {
             }
             cells.make_room(1);
             const CellMap::Lookup found = cells.find_or_insert(key, cells.home_slot(key));
-            const auto [entry, is_new] =
-                model.emplace(key, static_cast<CompactIndex>(model.size()));
+            const auto [entry, is_new] = model.emplace(key, numbered);
+            numbered += is_new ? 1 : 0;
             ASSERT_EQ(found.inserted, is_new);
             ASSERT_EQ(found.cell, entry->second);
         }
-        EXPECT_EQ(cells.size(), model.size());
+        EXPECT_EQ(cells.size(), numbered);
     }
 }
 
