@@ -33,11 +33,14 @@ void seed_with_first_stand(const ShiftedTable& shifted, NodeLayers& layers, Fron
 
 void keep_survivors(const CellRepresentatives& cells, std::span<const CompactIndex> survivors,
                     std::size_t n_variables, NodeLayers& layers, FrontTargets& next) {
-    next.clear();
+    // Copied value by value: a call per row of two to four values would
+    // cost more than the copy.
+    next.resize(survivors.size() * n_variables);
+    double* out = next.data();
     layers.open_layer();
     for (const CompactIndex cell : survivors) {
         const double* row = cells.targets().data() + cell * n_variables;
-        next.insert(next.end(), row, row + n_variables);
+        for (std::size_t v = 0; v < n_variables; ++v) *out++ = row[v];
         const CellRepresentatives::Origin& origin = cells.origin(cell);
         layers.add(origin.front_position, origin.option);
     }

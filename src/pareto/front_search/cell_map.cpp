@@ -2,21 +2,28 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 namespace quorvel {
 
 void CellMap::grow() {
-    const std::size_t new_capacity = std::max<std::size_t>(16, 2 * capacity());
-    ensure_indexable(new_capacity);
-    std::vector<std::uint32_t> new_slots(new_capacity * stride_, kNoIndex);
-    const std::size_t new_mask = new_capacity - 1;
-    const auto new_shift = static_cast<unsigned>(64 - std::countr_zero(new_capacity));
+    const std::vector<std::uint32_t> old_slots =
+        replace_table(std::max<std::size_t>(16, 2 * capacity()));
+    // Home slots are the hash's top bits, so walking the old table in order
+    // places the entries nearly in order too: both tables stream through the
+    // cache instead of missing it once per entry.
+    for (std::size_t k = 0; k < old_slots.size(); k += stride_)
+        if (old_slots[k] != kNoIndex) held_slots_.push_back(place_entry(old_slots.data() + k));
+}
 
-    mask_ = new_mask;
-    shift_ = new_shift;
-    slots_.swap(new_slots);
-    const std::vector<std::uint32_t>& old_slots = new_slots;
-    for (CompactIndex& slot : held_slots_) slot = place_entry(old_slots.data() + slot * stride_);
+std::vector<std::uint32_t> CellMap::replace_table(std::size_t new_capacity) {
+    ensure_indexable(new_capacity);
+    std::vector<std::uint32_t> old_slots =
+        std::exchange(slots_, std::vector<std::uint32_t>(new_capacity * stride_, kNoIndex));
+    mask_ = new_capacity - 1;
+    shift_ = static_cast<unsigned>(64 - std::countr_zero(new_capacity));
+    held_slots_.clear();
+    return old_slots;
 }
 
 // Linear probing cannot simply empty a slot in the middle of a run, so the
@@ -27,7 +34,12 @@ void CellMap::forget_below(std::uint32_t first) {
         const std::uint32_t* entry = slots_.data() + slot * stride_;
         if (entry[1] >= first) kept_entries_.insert(kept_entries_.end(), entry, entry + stride_);
     }
+    const std::size_t held_before = held();
     empty_held_slots();
+    // A table left wide by an earlier stand would spread the few cells held
+    // now over far more memory than the cache.
+    if (capacity() > 8 * held_before)
+        replace_table(std::bit_ceil(std::max<std::size_t>(16, 4 * held_before)));
     for (std::size_t k = 0; k < kept_entries_.size(); k += stride_)
         held_slots_.push_back(place_entry(kept_entries_.data() + k));
 }

@@ -87,6 +87,8 @@ private:
     }
 
     void grow();
+    // Puts an empty table of new_capacity slots in place; returns the old one.
+    std::vector<std::uint32_t> replace_table(std::size_t new_capacity);
     void empty_held_slots();
     // Copies an entry (cell number, then key) to the first free slot from
     // its key's home on; returns that slot.

@@ -49,9 +49,10 @@ void NodeLayers::drop_dead_nodes() {
         for (std::size_t i = begin; i < end; ++i) {
             if (new_position[i] == kDead) continue;
             parents_[kept] = layer > 0 ? new_position[old_below + parents_[i]] : parents_[i];
-            std::copy_n(options_.begin() + static_cast<std::ptrdiff_t>(i * option_width_),
-                        option_width_,
-                        options_.begin() + static_cast<std::ptrdiff_t>(kept * option_width_));
+            // Index by index: a copy of one to four bytes would be a call.
+            store_index(options_.data() + kept * option_width_,
+                        load_index(options_.data() + i * option_width_, option_width_),
+                        option_width_);
             new_position[i] = position++;
             ++kept;
         }
