@@ -37,6 +37,7 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     latest_first_.assign(n_options, 0);
     forgotten_below_ = 0;
     forgetting_ = true;
+    forget_at_ = cells_in_cache_;
 
     // Candidates in order: every option of a front member, member by member;
     // a batch may span members.
@@ -73,12 +74,12 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
 
 void CellRepresentatives::keep_table_small(std::size_t batch_size, double log_step) {
     if (!forgetting_) return;
-    if (cells_.held() + batch_size > cells_in_cache_) {
+    if (cells_.held() + batch_size > forget_at_) {
         forgotten_below_ = std::max(forgotten_below_,
                                     *std::min_element(latest_first_.begin(), latest_first_.end()));
         cells_.forget_below(forgotten_below_);
-        // Still full: the cells in play span more than the cache; let it grow.
-        if (2 * cells_.held() > cells_in_cache_) cells_in_cache_ *= 2;
+        // Each cell kept is passed over again only after as many new ones.
+        forget_at_ = std::max(cells_in_cache_, 2 * cells_.held());
     }
     for (std::size_t j = 0; j < batch_size; ++j) {
         if (batch_keys_[j * n_variables_] < forgotten_below_) {

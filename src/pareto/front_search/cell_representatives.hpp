@@ -20,9 +20,10 @@ namespace quorvel {
 // A front in lexicographic order, as the filter leaves it, makes each
 // option's candidates arrive in order of their first coordinate, so the cells
 // behind the slowest option's latest candidate are final: they are forgotten
-// whenever more than `cells_in_cache` are held. Should a candidate still reach
-// a forgotten cell (an unordered front), every cell is held again for the rest
-// of the stand.
+// whenever the table holds twice as many cells as after the last time (and at
+// least `cells_in_cache`), so it follows the cells still in play. Should a
+// candidate still reach a forgotten cell (an unordered front), every cell is
+// held again for the rest of the stand.
 class CellRepresentatives {
 public:
     struct Origin {
@@ -68,6 +69,7 @@ private:
     std::uint32_t forgotten_below_ = 0;
     bool forgetting_ = true;
     std::size_t cells_in_cache_;
+    std::size_t forget_at_ = 0;
     CancellationCounter cancellation_;
 };
 
