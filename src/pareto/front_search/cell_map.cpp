@@ -6,14 +6,29 @@
 
 namespace quorvel {
 
+namespace {
+
+// Tables up to this size are taken to sit in a core's cache.
+constexpr std::size_t kCachedTableBytes = std::size_t{1} << 20;
+
+}  // namespace
+
 void CellMap::grow() {
+    held_scratch_.swap(held_slots_);
     const std::vector<std::uint32_t> old_slots =
         replace_table(std::max<std::size_t>(16, 2 * capacity()));
-    // Home slots are the hash's top bits, so walking the old table in order
-    // places the entries nearly in order too: both tables stream through the
-    // cache instead of missing it once per entry.
-    for (std::size_t k = 0; k < old_slots.size(); k += stride_)
-        if (old_slots[k] != kNoIndex) held_slots_.push_back(place_entry(old_slots.data() + k));
+    if (old_slots.size() * sizeof(std::uint32_t) > kCachedTableBytes) {
+        // Home slots are the hash's top bits, so walking the old table in
+        // order places the entries nearly in order too: both tables stream
+        // through memory instead of missing the cache once per entry.
+        for (std::size_t k = 0; k < old_slots.size(); k += stride_)
+            if (old_slots[k] != kNoIndex) held_slots_.push_back(place_entry(old_slots.data() + k));
+    } else {
+        // In cache, visiting only the held slots beats a walk that guesses
+        // wrong at every other slot whether it is empty.
+        for (const CompactIndex slot : held_scratch_)
+            held_slots_.push_back(place_entry(old_slots.data() + slot * stride_));
+    }
 }
 
 std::vector<std::uint32_t> CellMap::replace_table(std::size_t new_capacity) {

@@ -101,6 +101,7 @@ private:
     unsigned shift_ = 64;
     std::vector<std::uint32_t> slots_;
     std::vector<CompactIndex> held_slots_;
+    std::vector<CompactIndex> held_scratch_;  // work space of grow
     std::size_t size_ = 0;
     std::vector<std::uint32_t> kept_entries_;  // work space of forget_below
 };
