@@ -45,7 +45,8 @@ public:
     const Origin& origin(std::size_t cell) const { return origins_[cell]; }
 
 private:
-    // About what a core's second-level cache holds with the table half empty.
+    // In a table at most half full, 0.5 MB at three variables: within a
+    // core's second-level cache on most machines.
     static constexpr std::size_t kCellsInCache = std::size_t{1} << 14;
 
     void keep_table_small(std::size_t batch_size, double log_step);
