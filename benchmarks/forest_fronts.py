@@ -19,9 +19,10 @@ import numpy as np
 import quorvel
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "examples"))
-from forest_problem import make_forest  # noqa: E402
+from forest_problem import add_forest_arguments, make_forest  # noqa: E402
 
-__all__ = ["RESULTS", "BestKnown", "make_forest", "targets", "timed_front", "write_table"]
+__all__ = ["RESULTS", "BestKnown", "add_forest_arguments", "make_forest", "targets", "timed_front",
+           "write_table"]
 
 RESULTS = Path(__file__).resolve().parent / "results"
 HYPERVOLUME_REFERENCE = 1.1

@@ -23,7 +23,7 @@ from pymoo.operators.sampling.rnd import IntegerRandomSampling
 from pymoo.optimize import minimize
 from pymoo.termination.max_time import TimeBasedTermination
 
-from forest_fronts import BestKnown, make_forest, timed_front, write_table
+from forest_fronts import BestKnown, add_forest_arguments, make_forest, timed_front, write_table
 
 FINEST_EPSILON = 0.003
 LONG_BUDGET = 60.0
@@ -56,10 +56,8 @@ def nsga2_front(data, seconds, population, seed):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--stands", type=int, default=300)
-    parser.add_argument("--epsilon", type=float, default=0.01)
+    add_forest_arguments(parser)
     parser.add_argument("--population", type=int, default=200)
-    parser.add_argument("--seed", type=int, default=7)
     args = parser.parse_args()
 
     data = make_forest(args.stands, args.seed)

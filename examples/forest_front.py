@@ -12,7 +12,7 @@ import argparse
 import time
 
 import quorvel
-from forest_problem import SCHEDULES, make_forest
+from forest_problem import SCHEDULES, add_forest_arguments, make_forest
 
 
 def summarise(name, solutions):
@@ -60,10 +60,8 @@ def plot(front, cloud, path):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--stands", type=int, default=300)
-    parser.add_argument("--epsilon", type=float, default=0.01)
+    add_forest_arguments(parser)
     parser.add_argument("--random-plans", type=int, default=5000)
-    parser.add_argument("--seed", type=int, default=7)
     parser.add_argument("--output", default="front.png")
     args = parser.parse_args()
 

@@ -19,6 +19,13 @@ SCHEDULES = {
 }
 
 
+def add_forest_arguments(parser):
+    """The options every script on this problem takes: its size, seed and epsilon."""
+    parser.add_argument("--stands", type=int, default=300)
+    parser.add_argument("--epsilon", type=float, default=0.01)
+    parser.add_argument("--seed", type=int, default=7)
+
+
 def make_forest(n_stands, seed, timber_price=1.0):
     """data[stand][schedule] = [-income, -carbon, habitat penalty].
 
