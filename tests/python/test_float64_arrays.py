@@ -8,6 +8,7 @@ import sys
 import pytest
 
 import quorvel
+from conftest import summed_target
 
 np = pytest.importorskip("numpy")
 
@@ -78,13 +79,6 @@ def random_values(rng, shape, specials, nan_bits=()):
     return values
 
 
-def summed_targets(lists, design):
-    totals = [0.0] * len(lists[0][0])
-    for stand, option in zip(lists, design):
-        totals = [total + value for total, value in zip(totals, stand[option])]
-    return [bits(total) for total in totals]
-
-
 @pytest.mark.parametrize("form", FORMS)
 @pytest.mark.parametrize("layout", LAYOUTS)
 def test_converts_as_item_by_item(layout, form):
@@ -101,7 +95,7 @@ def test_converts_as_item_by_item(layout, form):
         lists = values.tolist()
         for design, target in outcome(quorvel.create_random_points, place(values), 300):
             assert len(design) == len(lists)
-            assert target == summed_targets(lists, design)
+            assert target == [bits(v) for v in summed_target(lists, design)]
 
 
 @pytest.mark.parametrize("shape", [(0, 3, 2), (1, 3, 2), (3, 0, 2), (3, 2, 0), (3, 2), (4,), (),
