@@ -17,7 +17,8 @@ import pytest
 
 import quorvel
 from conftest import SANITIZED, summed_target
-from test_arguments import Claims, Index, IntSubclass, ItemsOnly, LenRaises, TypeErrorSubclass
+from test_arguments import (U32_OVERFLOW, Claims, Index, IntSubclass, ItemsOnly, LenRaises,
+                            TypeErrorSubclass)
 from test_failures import EMPTY, SINGLE, catch_panic, mismatch
 
 SEED = 7_2026
@@ -62,8 +63,7 @@ class Yielding:
         return self.value
 
     def __index__(self):
-        time.sleep(0)
-        return int(self.value)
+        return int(self.__float__())
 
 
 class Meddling:
@@ -264,7 +264,7 @@ def model_count(obj):
     if value < 0 or value >= 2**64:
         raise Refusal(OverflowError, None)
     if value >= 2**32:
-        raise Refusal(OverflowError, "out of range integral type conversion attempted")
+        raise Refusal(OverflowError, U32_OVERFLOW)
     return value
 
 
@@ -307,15 +307,6 @@ def model(function, data, second):
     return model_table(values), converted
 
 
-def check_solutions(solutions, values):
-    for solution in solutions:
-        design = solution.design_vector
-        assert len(design) == len(values)
-        assert all(0 <= index < len(stand) for index, stand in zip(design, values))
-        target = summed_target(values, design)
-        assert list(map(repr, solution.target_vector)) == list(map(repr, target))
-
-
 def check_plain(function, data, second, outcome):
     try:
         values, converted = model(function, data, second)
@@ -337,7 +328,12 @@ def check_plain(function, data, second, outcome):
         assert len(outcome) == converted
     else:
         assert outcome
-    check_solutions(outcome, values)
+    for solution in outcome:
+        design = solution.design_vector
+        assert len(design) == len(values)
+        assert all(0 <= index < len(stand) for index, stand in zip(design, values))
+        target = summed_target(values, design)
+        assert list(map(repr, solution.target_vector)) == list(map(repr, target))
 
 
 def check_hostile(case, outcome, panic):
