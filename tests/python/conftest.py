@@ -20,3 +20,11 @@ def worked_example():
 def as_pairs(solutions):
     """Order-free view of a result: sorted (design, target) tuples."""
     return sorted((tuple(s.design_vector), tuple(s.target_vector)) for s in solutions)
+
+
+def summed_target(data, design):
+    """A design's target as the module forms it: added in stand order from +0.0."""
+    target = [0.0] * len(data[0][0])
+    for stand, option in zip(data, design):
+        target = [t + v for t, v in zip(target, stand[option])]
+    return target

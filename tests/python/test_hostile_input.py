@@ -1,11 +1,8 @@
-"""Randomized hostile arguments for both functions.
-
-Whatever the input, a call ends in a result or a documented exception, never
-in a crash. Inputs made only of plain objects have one right outcome, which a
-model of conversion and table validation predicts; inputs whose objects
-raise, mutate what is being converted or let another thread mutate it are
-held only to the documented exception types, or to the very exception their
-own code raised.
+"""Randomized hostile arguments for both functions: a call ends in a result
+or a documented exception, never in a crash. Plain inputs have one right
+outcome, predicted by a model of conversion and table validation; inputs whose
+objects raise or mutate what is being converted (or let another thread do so)
+are held to the documented exception types, or to the exception they raised.
 """
 
 import math
@@ -19,17 +16,15 @@ import time
 import pytest
 
 import quorvel
-from conftest import SANITIZED
-from test_arguments import Claims, Index, IntSubclass, ItemsOnly, LenRaises, TypeErrorSubclass
-from test_failures import catch_panic
+from conftest import SANITIZED, summed_target
+from test_arguments import (U32_OVERFLOW, Claims, Index, IntSubclass, ItemsOnly, LenRaises,
+                            TypeErrorSubclass)
+from test_failures import EMPTY, SINGLE, catch_panic, mismatch
 
 SEED = 7_2026
 BUDGET_SECONDS = 5.0 if SANITIZED else 10.0
 GRID_FAILURE = "negative coordinate value: "
-EMPTY = "Data table must not have empty entries."
-SINGLE = "There's only one stand. Nothing to optimize here."
-MISMATCH = re.compile(r"There are \d+ variables in the first entry, but got \d+ at index "
-                      r"\[\d+\]\[\d+\]\. Need same number of variables in all data table entries!")
+MISMATCH = re.compile(re.escape(mismatch(9, 9, 9, 9)).replace("9", r"\d+"))
 
 
 class FloatSub(float):
@@ -68,8 +63,7 @@ class Yielding:
         return self.value
 
     def __index__(self):
-        time.sleep(0)
-        return int(self.value)
+        return int(self.__float__())
 
 
 class Meddling:
@@ -270,7 +264,7 @@ def model_count(obj):
     if value < 0 or value >= 2**64:
         raise Refusal(OverflowError, None)
     if value >= 2**32:
-        raise Refusal(OverflowError, "out of range integral type conversion attempted")
+        raise Refusal(OverflowError, U32_OVERFLOW)
     return value
 
 
@@ -289,42 +283,28 @@ def model_table(values):
             if not option:
                 raise Refusal(ValueError, EMPTY)
             if len(option) != n_variables:
-                raise Refusal(ValueError, f"There are {n_variables} variables in the first entry, "
-                              f"but got {len(option)} at index [{s}][{o}]. Need same number of "
-                              "variables in all data table entries!")
+                raise Refusal(ValueError, mismatch(n_variables, len(option), s, o))
     return values
 
 
-def prefixed(refusal, name):
-    kind, message = refusal.args
-    if kind is TypeError:
-        return Refusal(TypeError, f"argument '{name}': {message}")
-    return refusal
+def argument(name, convert, *args):
+    try:
+        return convert(*args)
+    except Refusal as refusal:
+        kind, message = refusal.args
+        if kind is TypeError:
+            raise Refusal(TypeError, f"argument '{name}': {message}") from None
+        raise
 
 
 def model(function, data, second):
     """The table and converted second argument, or raises Refusal."""
-    try:
-        values = model_sequence(data, 0)
-    except Refusal as refusal:
-        raise prefixed(refusal, "data") from None
-    name = "epsilon" if function is quorvel.find_pareto_front else "n_points"
-    try:
-        converted = model_float(second) if name == "epsilon" else model_count(second)
-    except Refusal as refusal:
-        raise prefixed(refusal, name) from None
+    values = argument("data", model_sequence, data, 0)
+    if function is quorvel.find_pareto_front:
+        converted = argument("epsilon", model_float, second)
+    else:
+        converted = argument("n_points", model_count, second)
     return model_table(values), converted
-
-
-def check_solutions(solutions, values):
-    for solution in solutions:
-        design = solution.design_vector
-        assert len(design) == len(values)
-        assert all(0 <= index < len(stand) for index, stand in zip(design, values))
-        target = [0.0] * len(values[0][0])
-        for stand, index in zip(values, design):
-            target = [t + v for t, v in zip(target, stand[index])]
-        assert list(map(repr, solution.target_vector)) == list(map(repr, target))
 
 
 def check_plain(function, data, second, outcome):
@@ -348,7 +328,12 @@ def check_plain(function, data, second, outcome):
         assert len(outcome) == converted
     else:
         assert outcome
-    check_solutions(outcome, values)
+    for solution in outcome:
+        design = solution.design_vector
+        assert len(design) == len(values)
+        assert all(0 <= index < len(stand) for index, stand in zip(design, values))
+        target = summed_target(values, design)
+        assert list(map(repr, solution.target_vector)) == list(map(repr, target))
 
 
 def check_hostile(case, outcome, panic):

@@ -1,11 +1,9 @@
 """A signal whose handler raises (Ctrl-C) ends a long call promptly.
 
-The interpreter lock is held for the whole call, so no Python thread can send
-the signal while it runs: a real-time timer does, re-armed every few
-milliseconds. Its handler runs only when the call polls for signals, so the
-delay between the timer's expiry and the handler is the reaction time. Once
-the call is in the phase under test the handler raises KeyboardInterrupt
-through Ctrl-C's own handler.
+The call holds the interpreter lock, so a real-time timer re-armed every few
+milliseconds sends the signal; the delay from its expiry to the handler, which
+runs only when the call polls, is the reaction time. Once the call is in the
+phase under test the handler raises through Ctrl-C's own handler.
 """
 
 import gc
