@@ -48,7 +48,8 @@ inline std::vector<Design> designs_of(const std::vector<SolutionRecord>& records
 inline ::testing::AssertionResult same_records(const std::vector<SolutionRecord>& actual,
                                                const std::vector<SolutionRecord>& expected) {
     if (actual.size() != expected.size())
-        return ::testing::AssertionFailure() << actual.size() << " records, not " << expected.size();
+        return ::testing::AssertionFailure()
+               << actual.size() << " records, not " << expected.size();
     for (std::size_t i = 0; i < actual.size(); ++i) {
         bool same = actual[i].design == expected[i].design &&
                     actual[i].target.size() == expected[i].target.size();

@@ -101,7 +101,8 @@ TEST(GenerateRandomPoints, ReservationBeyondTheLimitFailsBeforeDrawing) {
     ThreadRng replay = ThreadRng::for_this_thread();
     const std::size_t limit = PTRDIFF_MAX / sizeof(SolutionRecord);
     for (const std::size_t n_points : {limit + 1, SIZE_MAX})
-        EXPECT_EQ(failure_of([&] { generate_random_points(table, n_points); }), "capacity overflow");
+        EXPECT_EQ(failure_of([&] { generate_random_points(table, n_points); }),
+                  "capacity overflow");
     EXPECT_EQ(designs_of(generate_random_points(table, 5)), replay_designs(replay, table, 5));
 }
 

@@ -110,8 +110,8 @@ TEST_P(KeyFetchFailure, OnRekeyingNamesTheReseeding) {
 
 INSTANTIATE_TEST_SUITE_P(Descriptions, KeyFetchFailure,
                          ::testing::Values("No such file or directory (os error 2)",
-                                         "errno: did not return a positive value",
-                                         "unexpected situation"));
+                                           "errno: did not return a positive value",
+                                           "unexpected situation"));
 
 using Words = std::vector<std::uint32_t>;
 
