@@ -16,9 +16,11 @@
 namespace quorvel {
 namespace {
 
+using testing::designs_of;
 using testing::draw;
 using testing::failure_of;
 using testing::make_table;
+using testing::same_records;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -33,12 +35,6 @@ std::vector<Record> sorted_records(const std::vector<SolutionRecord>& records) {
         pairs.emplace_back(record.design.unpacked(), record.target);
     std::sort(pairs.begin(), pairs.end());
     return pairs;
-}
-
-std::vector<Design> designs_of(const std::vector<SolutionRecord>& records) {
-    std::vector<Design> designs;
-    for (const SolutionRecord& record : records) designs.push_back(record.design.unpacked());
-    return designs;
 }
 
 // Whole numbers in [low, high], so every sum of them is exact.
@@ -271,13 +267,8 @@ TEST(ParetoFrontDeterminism, EqualInputsGiveTheSameListInTheSameOrder) {
         // Many ties: small whole numbers and a grid coarse enough that cells
         // hold several incomparable candidates.
         const NestedValues values = random_whole_table(random, 7, 6, n_variables, 0, 9);
-        const auto first = build_pareto_front(make_table(values), 0.3);
-        const auto second = build_pareto_front(make_table(values), 0.3);
-        ASSERT_EQ(first.size(), second.size());
-        for (std::size_t i = 0; i < first.size(); ++i) {
-            EXPECT_EQ(first[i].design, second[i].design);
-            EXPECT_EQ(first[i].target, second[i].target);
-        }
+        EXPECT_TRUE(same_records(build_pareto_front(make_table(values), 0.3),
+                                 build_pareto_front(make_table(values), 0.3)));
     }
 }
 
@@ -323,10 +314,11 @@ bool stop_at_chosen_poll() { return ++search_polls == stop_at_poll; }
 // among its 1.1 million candidates. Stopping at either ends the search.
 TEST(ParetoFrontCancellation, PollsBetweenStandsAndAmongCandidates) {
     NestedValues values(2);
-    for (std::size_t stand = 0; stand < 2; ++stand)
-        for (int o = 0; o < (stand == 0 ? 1100 : 1000); ++o)
-            values[stand].push_back({static_cast<double>(o), static_cast<double>(-o)});
-    const DataTable table = testing::make_table(std::move(values));
+    for (int o = 0; o < 1100; ++o) {
+        values[0].push_back({static_cast<double>(o), static_cast<double>(-o)});
+        if (o < 1000) values[1].push_back(values[0].back());
+    }
+    const DataTable table = make_table(std::move(values));
     for (const int poll : {1, 2, 3}) {
         search_polls = 0;
         stop_at_poll = poll;

@@ -1,11 +1,9 @@
 // Compares the search with the straightforward version of the same algorithm
-// on random tables: the same designs with bit-identical targets, in the same
-// order. Values are drawn from few levels so that ties, equal options,
+// on random tables. Values are drawn from few levels so that ties, equal options,
 // repeated and zero values are common.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -19,6 +17,7 @@ namespace {
 
 using testing::draw;
 using testing::make_table;
+using testing::same_records;
 
 struct Recipe {
     int max_stands;
@@ -47,12 +46,6 @@ NestedValues random_values(std::mt19937_64& random, const Recipe& recipe,
     return values;
 }
 
-std::vector<std::uint64_t> target_bits(const Target& target) {
-    std::vector<std::uint64_t> bits;
-    for (const double value : target) bits.push_back(std::bit_cast<std::uint64_t>(value));
-    return bits;
-}
-
 class ParetoFrontReference : public ::testing::TestWithParam<Recipe> {};
 
 TEST_P(ParetoFrontReference, ReturnsTheSameListInTheSameOrder) {
@@ -64,14 +57,9 @@ TEST_P(ParetoFrontReference, ReturnsTheSameListInTheSameOrder) {
         const DataTable table = make_table(random_values(random, recipe, n_variables));
         for (const double epsilon : {1e-4, 0.01, 0.2, 1.5}) {
             const std::vector<SolutionRecord> ours = build_pareto_front(table, epsilon);
-            const std::vector<SolutionRecord> expected =
-                bench::straightforward_front(table, epsilon).records;
             largest = std::max(largest, ours.size());
-            ASSERT_EQ(ours.size(), expected.size()) << "trial " << trial << ", eps " << epsilon;
-            for (std::size_t i = 0; i < ours.size(); ++i) {
-                ASSERT_EQ(ours[i].design, expected[i].design) << "trial " << trial << ", row " << i;
-                ASSERT_EQ(target_bits(ours[i].target), target_bits(expected[i].target));
-            }
+            ASSERT_TRUE(same_records(ours, bench::straightforward_front(table, epsilon).records))
+                << "trial " << trial << ", eps " << epsilon;
         }
     }
     // Large enough fronts that every part of the search works at scale.

@@ -4,26 +4,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <thread>
-#include <variant>
 #include <vector>
 
 #include "pareto/cancellation.hpp"
-#include "pareto/data_table.hpp"
-#include "pareto/internal_failure.hpp"
-#include "pareto/objective.hpp"
 #include "pareto/random_points.hpp"
 #include "pareto/random/random_range.hpp"
 #include "pareto/random/thread_rng.hpp"
+#include "test_pareto_front_support.hpp"
 
 namespace quorvel {
 namespace {
 
-DataTable make_table(NestedValues values) {
-    auto created = DataTable::create(std::move(values));
-    if (!std::holds_alternative<DataTable>(created))
-        throw std::invalid_argument(std::get<DataTableError>(created).message());
-    return std::get<DataTable>(std::move(created));
-}
+using testing::designs_of;
+using testing::failure_of;
+using testing::make_table;
 
 // Stand s has option_counts[s] options; option o of stand s holds
 // [s * 10 + o, -(s * 10 + o) / 4] so that every choice shows in the target.
@@ -50,12 +44,6 @@ std::vector<Design> replay_designs(ThreadRng& rng, const DataTable& table, std::
     return designs;
 }
 
-std::vector<Design> designs_of(const std::vector<SolutionRecord>& records) {
-    std::vector<Design> designs;
-    for (const SolutionRecord& record : records) designs.push_back(record.design.unpacked());
-    return designs;
-}
-
 TEST(GenerateRandomPoints, ZeroPointsGiveAnEmptyList) {
     EXPECT_TRUE(generate_random_points(table_with_options({2, 3}), 0).empty());
 }
@@ -69,10 +57,7 @@ TEST(GenerateRandomPoints, DesignsAreInRangeAndTargetsAreTheirObjective) {
         for (const SolutionRecord& record : records) {
             ASSERT_EQ(record.design.size(), shape.size());
             for (std::size_t s = 0; s < shape.size(); ++s) ASSERT_LT(record.design[s], shape[s]);
-            const Target expected = compute_objective(record.design.unpacked(), table);
-            ASSERT_EQ(record.target.size(), table.n_variables);
-            for (std::size_t v = 0; v < expected.size(); ++v)
-                ASSERT_EQ(record.target[v], expected[v]);
+            ASSERT_EQ(record.target, compute_objective(record.design.unpacked(), table));
         }
     }
 }
@@ -115,14 +100,9 @@ TEST(GenerateRandomPoints, ReservationBeyondTheLimitFailsBeforeDrawing) {
     const DataTable table = table_with_options({2, 3});
     ThreadRng replay = ThreadRng::for_this_thread();
     const std::size_t limit = PTRDIFF_MAX / sizeof(SolutionRecord);
-    for (const std::size_t n_points : {limit + 1, SIZE_MAX}) {
-        try {
-            generate_random_points(table, n_points);
-            ADD_FAILURE() << "no failure for " << n_points << " points";
-        } catch (const InternalFailure& failure) {
-            EXPECT_EQ(failure.message(), "capacity overflow");
-        }
-    }
+    for (const std::size_t n_points : {limit + 1, SIZE_MAX})
+        EXPECT_EQ(failure_of([&] { generate_random_points(table, n_points); }),
+                  "capacity overflow");
     EXPECT_EQ(designs_of(generate_random_points(table, 5)), replay_designs(replay, table, 5));
 }
 

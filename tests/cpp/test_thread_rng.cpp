@@ -14,13 +14,15 @@
 #include <variant>
 #include <vector>
 
-#include "pareto/internal_failure.hpp"
 #include "pareto/random/entropy_source.hpp"
 #include "pareto/random/thread_rng.hpp"
 #include "test_chacha12_support.hpp"
+#include "test_pareto_front_support.hpp"
 
 namespace quorvel {
 namespace {
+
+using testing::failure_of;
 
 // Keys 1, 2, 3, ... in word 0, one per fetch, so each keying is recognisable.
 struct NumberedKeys {
@@ -46,15 +48,10 @@ void expect_next_blocks(ThreadRng& rng, const ChachaKey& key, std::uint64_t firs
     }
 }
 
-TEST(ThreadRng, FetchesItsKeyOnConstructionAndDrawsNothingYet) {
+TEST(ThreadRng, KeysOnConstructionThenDrawsConsecutiveBlocksInCounterOrder) {
     NumberedKeys keys;
     ThreadRng rng(keys.source());
     EXPECT_EQ(keys.fetches, 1);
-}
-
-TEST(ThreadRng, BufferHoldsConsecutiveBlocksInCounterOrder) {
-    NumberedKeys keys;
-    ThreadRng rng(keys.source());
     expect_next_blocks(rng, NumberedKeys::key(1), 0, 12);
 }
 
@@ -96,43 +93,25 @@ struct FailingKeys {
     }
 };
 
-class KeyFetchFailure : public testing::TestWithParam<std::string> {};
+class KeyFetchFailure : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(KeyFetchFailure, OnConstructionNamesTheInitialisation) {
     FailingKeys keys{GetParam(), 0};
-    try {
-        ThreadRng rng(keys.source());
-        ADD_FAILURE() << "constructed without a key";
-    } catch (const InternalFailure& failure) {
-        EXPECT_EQ(failure.message(), "could not initialize ThreadRng: " + GetParam());
-    }
+    EXPECT_EQ(failure_of([&] { ThreadRng rng(keys.source()); }),
+              "could not initialize ThreadRng: " + GetParam());
 }
 
 TEST_P(KeyFetchFailure, OnRekeyingNamesTheReseeding) {
     FailingKeys keys{GetParam(), 1};
     ThreadRng rng(keys.source());
-    for (std::size_t w = 0; w < kRefillsPerKey * kWordsPerRefill; ++w) rng.next_word();
-    try {
-        rng.next_word();
-        ADD_FAILURE() << "re-keyed without a key";
-    } catch (const InternalFailure& failure) {
-        EXPECT_EQ(failure.message(), "Reseeding RNG failed: " + GetParam());
-    }
+    for (std::size_t w = 0; w < kWordsPerKey; ++w) rng.next_word();
+    EXPECT_EQ(failure_of([&] { rng.next_word(); }), "Reseeding RNG failed: " + GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Descriptions, KeyFetchFailure,
-                         testing::Values("No such file or directory (os error 2)",
-                                         "errno: did not return a positive value",
-                                         "unexpected situation"));
-
-TEST(ThreadRng, SameGeneratorWithinAThreadAndAnotherInEachThread) {
-    ThreadRng* main_first = &ThreadRng::for_this_thread();
-    ThreadRng* main_second = &ThreadRng::for_this_thread();
-    ThreadRng* other = nullptr;
-    std::thread([&other] { other = &ThreadRng::for_this_thread(); }).join();
-    EXPECT_EQ(main_first, main_second);
-    EXPECT_NE(main_first, other);
-}
+                         ::testing::Values("No such file or directory (os error 2)",
+                                           "errno: did not return a positive value",
+                                           "unexpected situation"));
 
 using Words = std::vector<std::uint32_t>;
 
@@ -149,12 +128,19 @@ Words words_taking_each(std::size_t count) {
     return words;
 }
 
-TEST(ThreadRng, ThreadsDrawIndependentStreams) {
+TEST(ThreadRng, SameGeneratorWithinAThreadAndIndependentOnesInEachThread) {
+    ThreadRng* const own = &ThreadRng::for_this_thread();
+    ThreadRng* other = nullptr;
     Words first, second;
-    std::thread one([&first] { first = words_taking_each(32); });
+    std::thread one([&] {
+        first = words_taking_each(32);
+        other = &ThreadRng::for_this_thread();
+    });
     std::thread two([&second] { second = words_taking_each(32); });
     one.join();
     two.join();
+    EXPECT_EQ(own, &ThreadRng::for_this_thread());
+    EXPECT_NE(own, other);
     EXPECT_NE(first, second);
 }
 

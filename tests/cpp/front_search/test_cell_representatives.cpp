@@ -58,9 +58,8 @@ TEST_P(ParetoFrontCellRepresentatives, ForgettingCellsChangesNoRepresentative) {
 
         forgetting.collect(front, options, log_step);
         holding.collect(front, options, log_step);
-        ASSERT_EQ(forgetting.targets().size(), holding.targets().size()) << "stand " << stand;
-        for (std::size_t i = 0; i < holding.targets().size(); ++i)
-            ASSERT_EQ(forgetting.targets()[i], holding.targets()[i]) << "stand " << stand;
+        ASSERT_TRUE(std::ranges::equal(forgetting.targets(), holding.targets()))
+            << "stand " << stand;
         for (std::size_t cell = 0; cell < holding.targets().size() / n_variables; ++cell) {
             ASSERT_EQ(forgetting.origin(cell).front_position, holding.origin(cell).front_position);
             ASSERT_EQ(forgetting.origin(cell).option, holding.origin(cell).option);
