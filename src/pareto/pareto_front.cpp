@@ -73,8 +73,8 @@ std::size_t search_stands(const ShiftedTable& shifted, double log_step, NodeLaye
     std::vector<CompactIndex> survivors;
     for (std::size_t stand = 1; stand < shifted.n_stands(); ++stand) {
         check_cancellation();
-        cells.collect(front, shifted.stand(stand), log_step);
-        filter.select(cells.targets(), n_variables, survivors);
+        cells.collect(front, shifted.stand(stand), log_step, filter);
+        filter.finish(cells.targets(), survivors);
         keep_survivors(cells, survivors, n_variables, layers, next);
         std::swap(front, next);
     }

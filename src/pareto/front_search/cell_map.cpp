@@ -43,11 +43,14 @@ std::vector<std::uint32_t> CellMap::replace_table(std::size_t new_capacity) {
 
 // Linear probing cannot simply empty a slot in the middle of a run, so the
 // cells kept are set aside and placed again in an emptied table.
-void CellMap::forget_below(std::uint32_t first) {
+void CellMap::forget_below(std::uint32_t first, std::vector<CompactIndex>& forgotten) {
     kept_entries_.clear();
     for (const CompactIndex slot : held_slots_) {
         const std::uint32_t* entry = slots_.data() + slot * stride_;
-        if (entry[1] >= first) kept_entries_.insert(kept_entries_.end(), entry, entry + stride_);
+        if (entry[1] >= first)
+            kept_entries_.insert(kept_entries_.end(), entry, entry + stride_);
+        else
+            forgotten.push_back(entry[0]);
     }
     const std::size_t held_before = held();
     empty_held_slots();

@@ -69,8 +69,14 @@ public:
         size_ = 0;
     }
 
-    // Forgets the cells whose first coordinate is below `first`.
-    void forget_below(std::uint32_t first);
+    // Forgets the cells whose first coordinate is below `first`, appending
+    // their numbers to `forgotten`.
+    void forget_below(std::uint32_t first, std::vector<CompactIndex>& forgotten);
+
+    // Appends the numbers of the cells in the table.
+    void list_held(std::vector<CompactIndex>& cells) const {
+        for (const CompactIndex slot : held_slots_) cells.push_back(slots_[slot * stride_]);
+    }
 
     // Cells numbered since the last clear(), forgotten ones included.
     std::size_t size() const { return size_; }

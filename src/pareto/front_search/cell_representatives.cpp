@@ -26,7 +26,8 @@ CellRepresentatives::CellRepresentatives(std::size_t n_variables, std::size_t ce
       cells_in_cache_(cells_in_cache) {}
 
 void CellRepresentatives::collect(std::span<const double> front_targets,
-                                  std::span<const double> options, double log_step) {
+                                  std::span<const double> options, double log_step,
+                                  NondominatedFilter& filter) {
     cells_.clear();
     targets_.clear();
     origins_.clear();
@@ -38,6 +39,7 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     forgotten_below_ = 0;
     forgetting_ = true;
     forget_at_ = cells_in_cache_;
+    filter.start(n_variables);
 
     // Candidates in order: every option of a front member, member by member;
     // a batch may span members.
@@ -64,20 +66,28 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
         const std::size_t n_values = batch_size * n_variables;
         cell_coordinates_into({batch_targets_.data(), n_values}, log_step,
                               {batch_keys_.data(), n_values});
-        keep_table_small(batch_size, log_step);
+        keep_table_small(batch_size, log_step, filter);
         cells_.make_room(batch_size);
         locate_batch(batch_size);
         place_batch(batch_size);
         cancellation_.add(batch_size);
     }
+    if (forgetting_) {
+        final_cells_.clear();
+        cells_.list_held(final_cells_);
+        filter.take_piece(targets_, final_cells_);
+    }
 }
 
-void CellRepresentatives::keep_table_small(std::size_t batch_size, double log_step) {
+void CellRepresentatives::keep_table_small(std::size_t batch_size, double log_step,
+                                           NondominatedFilter& filter) {
     if (!forgetting_) return;
     if (cells_.held() + batch_size > forget_at_) {
         forgotten_below_ = std::max(forgotten_below_,
                                     *std::min_element(latest_first_.begin(), latest_first_.end()));
-        cells_.forget_below(forgotten_below_);
+        final_cells_.clear();
+        cells_.forget_below(forgotten_below_, final_cells_);
+        filter.take_piece(targets_, final_cells_);
         // Each cell kept is passed over again only after as many new ones.
         forget_at_ = std::max(cells_in_cache_, 2 * cells_.held());
     }
@@ -85,6 +95,7 @@ void CellRepresentatives::keep_table_small(std::size_t batch_size, double log_st
         if (batch_keys_[j * n_variables_] < forgotten_below_) {
             hold_every_cell(log_step);
             forgetting_ = false;
+            filter.abandon_pieces();
             return;
         }
     }

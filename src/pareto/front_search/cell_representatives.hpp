@@ -7,6 +7,7 @@
 
 #include "cell_map.hpp"
 #include "compact_index.hpp"
+#include "nondominated_filter.hpp"
 #include "pareto/cancellation.hpp"
 
 namespace quorvel {
@@ -21,9 +22,10 @@ namespace quorvel {
 // option's candidates arrive in order of their first coordinate, so the cells
 // behind the slowest option's latest candidate are final: they are forgotten
 // whenever the table holds twice as many cells as after the last time (and at
-// least `cells_in_cache`), so it follows the cells still in play. Should a
-// candidate still reach a forgotten cell (an unordered front), every cell is
-// held again for the rest of the stand.
+// least `cells_in_cache`), so it follows the cells still in play, and handed
+// to the filter as a piece while their rows are in cache. Should a candidate
+// still reach a forgotten cell (an unordered front), every cell is held again
+// for the rest of the stand, and the filter takes the cells as a whole.
 class CellRepresentatives {
 public:
     struct Origin {
@@ -35,10 +37,11 @@ public:
                                  std::size_t cells_in_cache = kCellsInCache);
 
     // front_targets and options hold one row of n_variables values per front
-    // member and per option. Fails like the grid for a coordinate it rejects;
-    // asks whether to stop about once per million candidates.
+    // member and per option. Gives every cell to the filter, which is then
+    // ready to finish on targets(). Fails like the grid for a coordinate it
+    // rejects; asks whether to stop about once per million candidates.
     void collect(std::span<const double> front_targets, std::span<const double> options,
-                 double log_step);
+                 double log_step, NondominatedFilter& filter);
 
     // One row per cell, in order of the cells' first candidates.
     std::span<const double> targets() const { return targets_; }
@@ -49,7 +52,7 @@ private:
     // core's second-level cache on most machines.
     static constexpr std::size_t kCellsInCache = std::size_t{1} << 14;
 
-    void keep_table_small(std::size_t batch_size, double log_step);
+    void keep_table_small(std::size_t batch_size, double log_step, NondominatedFilter& filter);
     void hold_every_cell(double log_step);
     void locate_batch(std::size_t batch_size);
     void place_batch(std::size_t batch_size);
@@ -67,6 +70,7 @@ private:
     // Per option, the first coordinate of its latest candidate; cells below
     // the lowest of them and below forgotten_below_ are forgotten.
     std::vector<std::uint32_t> latest_first_;
+    std::vector<CompactIndex> final_cells_;
     std::uint32_t forgotten_below_ = 0;
     bool forgetting_ = true;
     std::size_t cells_in_cache_;

@@ -1,27 +1,38 @@
 #include "nondominated_filter.hpp"
 
 #include <algorithm>
-#include <limits>
 
 #include "dominance.hpp"
 
 namespace quorvel {
 
+namespace {
+
+// Rows are read in sorted order, scattered over the set: loading them this
+// far ahead hides most of the wait.
+constexpr std::size_t kPrefetchAhead = 16;
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+}  // namespace
+
 void NondominatedFilter::select(std::span<const double> points, std::size_t n_variables,
                                 std::vector<CompactIndex>& survivors) {
     survivors.clear();
-    if (points.empty()) return;
+    const std::size_t n_points = points.size() / n_variables;
+    if (n_points == 0) return;
+    order_.resize(n_points);
+    for (std::size_t i = 0; i < n_points; ++i) order_[i].index = static_cast<CompactIndex>(i);
     const bool lexicographic = n_variables >= 2 && n_variables <= 4;
-    // Ranked before the rows are sorted, so the sort's buffers serve both.
-    const std::size_t n_second_ranks =
-        n_variables == 3 ? rank_column(points, 3, 1, order_, scratch_, second_rank_) : 0;
-    sort_rows(points, n_variables, !lexicographic);
+    order_rows(points, n_variables, !lexicographic);
     switch (n_variables) {
     case 2:
+        lowest_second_ = kInfinity;
         sweep_two(points, survivors);
         break;
     case 3:
-        sweep_three(points, n_second_ranks, survivors);
+        staircase_.clear();
+        sweep_three_by_ranks(points, sweep_three(points, survivors), survivors);
         break;
     case 4:
         split_four(points, survivors);
@@ -31,20 +42,58 @@ void NondominatedFilter::select(std::span<const double> points, std::size_t n_va
     }
 }
 
+void NondominatedFilter::start(std::size_t n_variables) {
+    n_variables_ = n_variables;
+    by_pieces_ = n_variables == 2 || n_variables == 3;
+    rows_taken_ = 0;
+    highest_first_ = -kInfinity;
+    lowest_second_ = kInfinity;
+    staircase_.clear();
+    piece_survivors_.clear();
+}
+
+void NondominatedFilter::take_piece(std::span<const double> points,
+                                    std::span<const CompactIndex> rows) {
+    rows_taken_ += rows.size();
+    if (!by_pieces_ || rows.empty()) return;
+    const std::size_t n_variables = n_variables_;
+    order_.resize(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) order_[i].index = rows[i];
+    order_rows(points, n_variables, false);
+    // With rows above every earlier one, no earlier row precedes a row of
+    // this piece in sorted order, so the sweep goes on where it stopped.
+    if (!(points[order_.front().index * n_variables] > highest_first_)) {
+        by_pieces_ = false;
+        return;
+    }
+    highest_first_ = points[order_.back().index * n_variables];
+    if (n_variables == 2)
+        sweep_two(points, piece_survivors_);
+    else
+        by_pieces_ = sweep_three(points, piece_survivors_) == order_.size();
+}
+
+void NondominatedFilter::finish(std::span<const double> points,
+                                std::vector<CompactIndex>& survivors) {
+    if (by_pieces_ && rows_taken_ == points.size() / n_variables_)
+        survivors.swap(piece_survivors_);
+    else
+        select(points, n_variables_, survivors);
+}
+
 // A row that dominates another is lexicographically smaller and, since
 // rounding is monotone, has a sum no larger; either order therefore places
-// every dominator first. Rows are sorted by their first value or sum alone,
-// and only the rare runs of equal keys are then ordered lexicographically.
-void NondominatedFilter::sort_rows(std::span<const double> points, std::size_t n_variables,
-                                   bool by_sum) {
-    const std::size_t n_points = points.size() / n_variables;
-    order_.resize(n_points);
-    for (std::size_t i = 0; i < n_points; ++i) {
-        const double* row = points.data() + i * n_variables;
+// every dominator first. The rows listed in order_ are sorted by their first
+// value or sum alone, and only the rare runs of equal keys are then ordered
+// lexicographically.
+void NondominatedFilter::order_rows(std::span<const double> points, std::size_t n_variables,
+                                    bool by_sum) {
+    for (KeyedIndex& entry : order_) {
+        const double* row = points.data() + std::size_t{entry.index} * n_variables;
         double key = row[0];
         if (by_sum)
             for (std::size_t v = 1; v < n_variables; ++v) key += row[v];
-        order_[i] = {order_key(key), static_cast<CompactIndex>(i)};
+        entry.key = order_key(key);
     }
     sort_by_key(order_, scratch_);
 
@@ -67,28 +116,47 @@ void NondominatedFilter::sort_rows(std::span<const double> points, std::size_t n
 // exactly when its second variable beats all earlier ones.
 void NondominatedFilter::sweep_two(std::span<const double> points,
                                    std::vector<CompactIndex>& survivors) {
-    double lowest_second = std::numeric_limits<double>::infinity();
     for (const KeyedIndex& entry : order_) {
         const double second = points[2 * std::size_t{entry.index} + 1];
-        if (second < lowest_second) {
-            lowest_second = second;
+        if (second < lowest_second_) {
+            lowest_second_ = second;
             survivors.push_back(entry.index);
         }
     }
 }
 
 // Every earlier row is no worse in the first variable, so a row is dominated
-// exactly when an earlier survivor is no worse in the other two: a prefix
-// minimum of the third variable over the ranks of the second.
-void NondominatedFilter::sweep_three(std::span<const double> points, std::size_t n_second_ranks,
-                                     std::vector<CompactIndex>& survivors) {
-    lowest_third_.reset(n_second_ranks);
+// exactly when an earlier survivor is no worse in the other two, which the
+// survivors' staircase answers while it stays small.
+std::size_t NondominatedFilter::sweep_three(std::span<const double> points,
+                                            std::vector<CompactIndex>& survivors) {
+    for (std::size_t position = 0; position < order_.size(); ++position) {
+        if (staircase_.size() == kStepsInCache) return position;
+        if (position + kPrefetchAhead < order_.size())
+            __builtin_prefetch(points.data() +
+                               3 * std::size_t{order_[position + kPrefetchAhead].index});
+        const CompactIndex index = order_[position].index;
+        const double* row = points.data() + 3 * std::size_t{index};
+        if (staircase_.add_if_uncovered(row[1], row[2])) survivors.push_back(index);
+    }
+    return order_.size();
+}
 
-    for (const KeyedIndex& entry : order_) {
-        const double third = points[3 * std::size_t{entry.index} + 2];
-        const std::size_t rank = second_rank_[entry.index];
+// Goes on from a position in order_ with a prefix minimum of the third
+// variable over the ranks of the second, given the survivors so far.
+void NondominatedFilter::sweep_three_by_ranks(std::span<const double> points,
+                                              std::size_t position,
+                                              std::vector<CompactIndex>& survivors) {
+    if (position == order_.size()) return;
+    lowest_third_.reset(rank_column(points, 3, 1, second_order_, scratch_, second_rank_));
+    for (const CompactIndex index : survivors)
+        lowest_third_.lower(second_rank_[index], points[3 * std::size_t{index} + 2]);
+    for (; position < order_.size(); ++position) {
+        const CompactIndex index = order_[position].index;
+        const double third = points[3 * std::size_t{index} + 2];
+        const std::size_t rank = second_rank_[index];
         if (lowest_third_.any_at_most(rank, third)) continue;
-        survivors.push_back(entry.index);
+        survivors.push_back(index);
         lowest_third_.lower(rank, third);
     }
 }

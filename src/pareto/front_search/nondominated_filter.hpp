@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "four_variable_dominance.hpp"
 #include "key_sort.hpp"
 #include "prefix_minimum_tree.hpp"
+#include "staircase.hpp"
 
 namespace quorvel {
 
@@ -15,6 +17,11 @@ namespace quorvel {
 // below the quadratic cost of comparing every pair: sorting puts every
 // dominator ahead of the points it dominates, so each point is tested only
 // against the points before it. The buffers are kept between calls.
+//
+// A set may also be given in pieces as its rows become known, each piece's
+// first values above all earlier ones: two and three variables are then
+// filtered piece by piece while the rows are still in cache. Whatever the
+// pieces, finish() returns what select() returns for the whole set.
 class NondominatedFilter {
 public:
     // points holds one row of n_variables values per point; the rows must be
@@ -25,21 +32,48 @@ public:
     void select(std::span<const double> points, std::size_t n_variables,
                 std::vector<CompactIndex>& survivors);
 
+    // Starts a set given in pieces.
+    void start(std::size_t n_variables);
+    // rows lists rows of points not given before. A piece whose least first
+    // value is not above every earlier one's stops the filtering by pieces.
+    void take_piece(std::span<const double> points, std::span<const CompactIndex> rows);
+    // Rows given in pieces may still change: select() will run at finish.
+    void abandon_pieces() { by_pieces_ = false; }
+    // points holds the whole set: select() runs on it unless every row came
+    // in pieces that could be filtered.
+    void finish(std::span<const double> points, std::vector<CompactIndex>& survivors);
+
 private:
-    void sort_rows(std::span<const double> points, std::size_t n_variables, bool by_sum);
+    // Inserting into 256 steps moves at most 4 kB.
+    static constexpr std::size_t kStepsInCache = 256;
+
+    void order_rows(std::span<const double> points, std::size_t n_variables, bool by_sum);
     void sweep_two(std::span<const double> points, std::vector<CompactIndex>& survivors);
-    void sweep_three(std::span<const double> points, std::size_t n_second_ranks,
-                     std::vector<CompactIndex>& survivors);
+    // Returns the position in order_ where the staircase grew too large to go on.
+    std::size_t sweep_three(std::span<const double> points, std::vector<CompactIndex>& survivors);
+    void sweep_three_by_ranks(std::span<const double> points, std::size_t position,
+                              std::vector<CompactIndex>& survivors);
     void split_four(std::span<const double> points, std::vector<CompactIndex>& survivors);
     void scan_kept(std::span<const double> points, std::size_t n_variables,
                    std::vector<CompactIndex>& survivors);
 
     std::vector<KeyedIndex> order_;
     std::vector<KeyedIndex> scratch_;
+    // Survivors so far of the first two variables.
+    double lowest_second_ = 0;
+    Staircase staircase_;
+    std::vector<KeyedIndex> second_order_;
     std::vector<CompactIndex> second_rank_;  // per point
     PrefixMinimumTree lowest_third_;
     FourVariableDominance four_;
     std::vector<double> kept_rows_;
+
+    // A set given in pieces.
+    std::size_t n_variables_ = 0;
+    bool by_pieces_ = false;
+    std::size_t rows_taken_ = 0;
+    double highest_first_ = 0;
+    std::vector<CompactIndex> piece_survivors_;
 };
 
 }  // namespace quorvel

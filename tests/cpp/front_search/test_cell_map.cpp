@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "pareto/front_search/cell_map.hpp"
@@ -17,7 +18,8 @@ class ParetoFrontCellMap : public ::testing::TestWithParam<std::size_t> {};
 
 // Against an ordered map as model: cells are numbered by first appearance,
 // across many growths, after clearing and after forgetting cells below a
-// first coordinate (a forgotten cell met again is a new one), with
+// first coordinate (a forgotten cell met again is a new one, and forgetting
+// names exactly the cells it drops), with
 // coordinates up to the saturated maximum. Many rounds reuse one table, so
 // slots that clearing failed to free would soon leave no room.
 TEST_P(ParetoFrontCellMap, NumbersCellsInOrderOfFirstAppearance) {
@@ -32,8 +34,15 @@ TEST_P(ParetoFrontCellMap, NumbersCellsInOrderOfFirstAppearance) {
         for (int i = 0; i < n_keys; ++i) {
             if (round % 2 == 1 && draw(random, 0, 300) == 0) {
                 const auto first = static_cast<std::uint32_t>(1000 * draw(random, 0, 13));
-                cells.forget_below(first);
-                std::erase_if(model, [&](const auto& cell) { return cell.first[0] < first; });
+                std::vector<CompactIndex> forgotten;
+                cells.forget_below(first, forgotten);
+                std::set<CompactIndex> expected;
+                std::erase_if(model, [&](const auto& cell) {
+                    if (cell.first[0] < first) expected.insert(cell.second);
+                    return cell.first[0] < first;
+                });
+                ASSERT_EQ(std::set<CompactIndex>(forgotten.begin(), forgotten.end()), expected);
+                ASSERT_EQ(forgotten.size(), expected.size());
                 ASSERT_EQ(cells.held(), model.size());
             }
             std::vector<std::uint32_t> key;

@@ -37,16 +37,21 @@ std::vector<double> random_rows(std::mt19937_64& random, std::size_t n_rows,
 
 class ParetoFrontCellRepresentatives : public ::testing::TestWithParam<std::size_t> {};
 
-// Forgetting final cells must not change a single representative: a table
-// allowed to hold only a few cells (so that it forgets at almost every batch,
-// and in unordered fronts falls back to holding every cell, also midway after
-// some cells were forgotten) against one that never forgets. One object of
-// each serves many stands, as in a search.
+// Forgetting final cells must not change a single representative, nor
+// filtering them in pieces the survivors: a table allowed to hold only a few
+// cells (so that it forgets at almost every batch, and in unordered fronts
+// falls back to holding every cell, also midway after some cells were
+// forgotten) against one that never forgets, filtered as a whole. One object
+// of each serves many stands, as in a search.
 TEST_P(ParetoFrontCellRepresentatives, ForgettingCellsChangesNoRepresentative) {
     const std::size_t n_variables = GetParam();
     std::mt19937_64 random(97 + n_variables);
     CellRepresentatives forgetting(n_variables, 4);
     CellRepresentatives holding(n_variables, std::size_t{1} << 40);
+    NondominatedFilter by_pieces;
+    NondominatedFilter whole;
+    std::vector<CompactIndex> survivors;
+    std::vector<CompactIndex> expected;
     for (int stand = 0; stand < 45; ++stand) {
         const auto order = static_cast<FrontOrder>(stand % 3);
         const auto n_front = static_cast<std::size_t>(draw(random, 1, 2500));
@@ -56,14 +61,17 @@ TEST_P(ParetoFrontCellRepresentatives, ForgettingCellsChangesNoRepresentative) {
             random_rows(random, n_options, n_variables, FrontOrder::kShuffled);
         const double log_step = std::log1p(std::ldexp(1.0, draw(random, -12, 0)));
 
-        forgetting.collect(front, options, log_step);
-        holding.collect(front, options, log_step);
+        forgetting.collect(front, options, log_step, by_pieces);
+        by_pieces.finish(forgetting.targets(), survivors);
+        holding.collect(front, options, log_step, whole);
+        whole.select(holding.targets(), n_variables, expected);
         ASSERT_TRUE(std::ranges::equal(forgetting.targets(), holding.targets()))
             << "stand " << stand;
         for (std::size_t cell = 0; cell < holding.targets().size() / n_variables; ++cell) {
             ASSERT_EQ(forgetting.origin(cell).front_position, holding.origin(cell).front_position);
             ASSERT_EQ(forgetting.origin(cell).option, holding.origin(cell).option);
         }
+        ASSERT_EQ(survivors, expected) << "stand " << stand;
     }
 }
 

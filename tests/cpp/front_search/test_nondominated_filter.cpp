@@ -16,13 +16,19 @@ namespace {
 using testing::draw;
 
 // Distinct rows drawn from few levels, so that equal coordinates, chains of
-// dominance and incomparable rows are all common.
+// dominance and incomparable rows are all common. Along the diagonal the
+// second value falls as the first and third rise, so that hardly any row
+// dominates another in the last two values.
 std::vector<double> distinct_rows(std::mt19937_64& random, std::size_t n_rows,
-                                  std::size_t n_variables, int levels) {
+                                  std::size_t n_variables, int levels, bool along_diagonal) {
     std::set<std::vector<double>> rows;
     while (rows.size() < n_rows) {
         std::vector<double> row;
         for (std::size_t v = 0; v < n_variables; ++v) row.push_back(0.25 * draw(random, 1, levels));
+        if (along_diagonal && n_variables >= 3) {
+            row[1] = 0.25 * levels - row[0] + 0.25 * draw(random, 0, 2);
+            row[2] = row[0] + 0.25 * draw(random, 0, 2);
+        }
         rows.insert(row);
     }
     std::vector<std::vector<double>> shuffled(rows.begin(), rows.end());
@@ -56,22 +62,56 @@ bool comes_before(const double* a, const double* b, std::size_t n_variables) {
     return std::lexicographical_compare(a, a + n_variables, b, b + n_variables);
 }
 
+enum class Pieces { kAscending, kShuffled, kOneMissing };
+
+// The rows in pieces, cut at random places of the order by first value, or
+// of a random order, which may leave one row out.
+std::vector<std::vector<CompactIndex>> random_pieces(std::mt19937_64& random,
+                                                     const std::vector<double>& points,
+                                                     std::size_t n_variables, Pieces kind) {
+    std::vector<CompactIndex> rows(points.size() / n_variables);
+    std::iota(rows.begin(), rows.end(), 0);
+    std::shuffle(rows.begin(), rows.end(), random);
+    const bool in_order = kind == Pieces::kAscending;
+    if (in_order)
+        std::stable_sort(rows.begin(), rows.end(), [&](CompactIndex a, CompactIndex b) {
+            return points[a * n_variables] < points[b * n_variables];
+        });
+    if (kind == Pieces::kOneMissing && !rows.empty()) rows.pop_back();
+    std::vector<std::vector<CompactIndex>> pieces(1);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        // Rows of equal first values share a piece.
+        const bool may_cut = i == 0 || !in_order ||
+                             points[rows[i - 1] * n_variables] != points[rows[i] * n_variables];
+        if (may_cut && draw(random, 0, 40) == 0) pieces.emplace_back();
+        pieces.back().push_back(rows[i]);
+    }
+    return pieces;
+}
+
 class ParetoFrontFilter : public ::testing::TestWithParam<std::size_t> {};
 
+// The whole set, and the same set given in pieces, which must come to the
+// same survivors in the same order whether or not the pieces can be filtered
+// one by one.
 TEST_P(ParetoFrontFilter, KeepsExactlyTheRowsNoOtherDominates) {
     const std::size_t n_variables = GetParam();
     std::mt19937_64 random(7 * n_variables);
     NondominatedFilter filter;
+    NondominatedFilter by_pieces;
     std::vector<CompactIndex> survivors;
+    std::vector<CompactIndex> piece_survivors;
     for (int trial = 0; trial < 60; ++trial) {
-        // A few large sets take the divide-and-conquer paths many levels deep.
+        // A few large sets take the divide-and-conquer paths many levels
+        // deep, and rows along the diagonal leave many steps to sweep past.
         const int most_rows = trial < 5 ? 3000 : 300;
+        const bool along_diagonal = trial == 1 || trial == 3;
         const std::size_t n_rows = static_cast<std::size_t>(draw(random, 0, most_rows));
-        const int levels = draw(random, 2, 40);
+        const int levels = along_diagonal ? 1000 : draw(random, 2, 40);
         std::size_t n_possible = 1;
         for (std::size_t v = 0; v < n_variables && n_possible < n_rows; ++v) n_possible *= levels;
-        const std::vector<double> points =
-            distinct_rows(random, std::min(n_rows, n_possible), n_variables, levels);
+        const std::vector<double> points = distinct_rows(
+            random, std::min(n_rows, n_possible), n_variables, levels, along_diagonal);
 
         filter.select(points, n_variables, survivors);
         EXPECT_EQ(std::set<CompactIndex>(survivors.begin(), survivors.end()),
@@ -81,6 +121,13 @@ TEST_P(ParetoFrontFilter, KeepsExactlyTheRowsNoOtherDominates) {
         for (std::size_t i = 1; i < survivors.size(); ++i)
             EXPECT_TRUE(comes_before(&points[survivors[i - 1] * n_variables],
                                      &points[survivors[i] * n_variables], n_variables));
+
+        by_pieces.start(n_variables);
+        const auto kind = trial % 4 < 2 ? Pieces::kAscending : static_cast<Pieces>(trial % 4 - 1);
+        for (const auto& piece : random_pieces(random, points, n_variables, kind))
+            by_pieces.take_piece(points, piece);
+        by_pieces.finish(points, piece_survivors);
+        EXPECT_EQ(piece_survivors, survivors);
     }
 }
 
