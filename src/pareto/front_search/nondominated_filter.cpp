@@ -127,11 +127,11 @@ void NondominatedFilter::sweep_two(std::span<const double> points,
 
 // Every earlier row is no worse in the first variable, so a row is dominated
 // exactly when an earlier survivor is no worse in the other two, which the
-// survivors' staircase answers while it stays small.
+// survivors' staircase answers while it stays within its allowance.
 std::size_t NondominatedFilter::sweep_three(std::span<const double> points,
                                             std::vector<CompactIndex>& survivors) {
     for (std::size_t position = 0; position < order_.size(); ++position) {
-        if (staircase_.size() == kStepsInCache) return position;
+        if (staircase_.over_allowance()) return position;
         if (position + kPrefetchAhead < order_.size())
             __builtin_prefetch(points.data() +
                                3 * std::size_t{order_[position + kPrefetchAhead].index});

@@ -44,12 +44,9 @@ public:
     void finish(std::span<const double> points, std::vector<CompactIndex>& survivors);
 
 private:
-    // Inserting into 256 steps moves at most 4 kB.
-    static constexpr std::size_t kStepsInCache = 256;
-
     void order_rows(std::span<const double> points, std::size_t n_variables, bool by_sum);
     void sweep_two(std::span<const double> points, std::vector<CompactIndex>& survivors);
-    // Returns the position in order_ where the staircase grew too large to go on.
+    // Returns the position in order_ where the staircase ran out of allowance.
     std::size_t sweep_three(std::span<const double> points, std::vector<CompactIndex>& survivors);
     void sweep_three_by_ranks(std::span<const double> points, std::size_t position,
                               std::vector<CompactIndex>& survivors);

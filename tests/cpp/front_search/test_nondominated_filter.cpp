@@ -16,9 +16,10 @@ namespace {
 using testing::draw;
 
 // Distinct rows drawn from few levels, so that equal coordinates, chains of
-// dominance and incomparable rows are all common. Along the diagonal the
-// second value falls as the first and third rise, so that hardly any row
-// dominates another in the last two values.
+// dominance and incomparable rows are all common. Along the diagonal no row
+// beats another in the last two values, so the rows swept past keep adding
+// steps; a quarter of the rows leave it, moved up, and the row they left (if
+// drawn) beats them.
 std::vector<double> distinct_rows(std::mt19937_64& random, std::size_t n_rows,
                                   std::size_t n_variables, int levels, bool along_diagonal) {
     std::set<std::vector<double>> rows;
@@ -26,8 +27,10 @@ std::vector<double> distinct_rows(std::mt19937_64& random, std::size_t n_rows,
         std::vector<double> row;
         for (std::size_t v = 0; v < n_variables; ++v) row.push_back(0.25 * draw(random, 1, levels));
         if (along_diagonal && n_variables >= 3) {
-            row[1] = 0.25 * levels - row[0] + 0.25 * draw(random, 0, 2);
-            row[2] = row[0] + 0.25 * draw(random, 0, 2);
+            const bool leaves = draw(random, 0, 3) == 0;
+            row[1] = 0.25 * (levels - row[0] + leaves);
+            row[2] = row[0] + 0.25 * leaves;
+            row[0] += leaves ? 0.25 * draw(random, 1, levels) : 0.0;
         }
         rows.insert(row);
     }
@@ -106,8 +109,9 @@ TEST_P(ParetoFrontFilter, KeepsExactlyTheRowsNoOtherDominates) {
         // deep, and rows along the diagonal leave many steps to sweep past.
         const int most_rows = trial < 5 ? 3000 : 300;
         const bool along_diagonal = trial == 1 || trial == 3;
-        const std::size_t n_rows = static_cast<std::size_t>(draw(random, 0, most_rows));
-        const int levels = along_diagonal ? 1000 : draw(random, 2, 40);
+        const std::size_t n_rows =
+            along_diagonal ? 3000 : static_cast<std::size_t>(draw(random, 0, most_rows));
+        const int levels = along_diagonal ? 12000 : draw(random, 2, 40);
         std::size_t n_possible = 1;
         for (std::size_t v = 0; v < n_variables && n_possible < n_rows; ++v) n_possible *= levels;
         const std::vector<double> points = distinct_rows(
