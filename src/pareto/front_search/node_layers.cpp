@@ -12,9 +12,9 @@ constexpr std::size_t kLeastDropped = 1 << 16;
 }  // namespace
 
 void NodeLayers::open_layer() {
-    // Dropping only when the array has grown by half since the last time
-    // makes every pass cost no more than three times the nodes added since.
-    if (node_count() >= std::max(kLeastDropped, count_after_last_drop_ + count_after_last_drop_ / 2))
+    // Dropping only when the array has doubled since the last time makes
+    // every pass cost no more than twice the nodes added since.
+    if (node_count() >= std::max(kLeastDropped, 2 * count_after_last_drop_))
         drop_dead_nodes();
     layer_start_.push_back(node_count());
 }
