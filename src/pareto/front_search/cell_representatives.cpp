@@ -12,7 +12,7 @@ namespace {
 // Candidates formed ahead of their lookups: their logarithms take long
 // enough for the prefetched slots to arrive, and the coordinates of a whole
 // batch are taken in one call over one span.
-constexpr std::size_t kBatch = 32;
+constexpr std::size_t kBatch = 64;
 
 }  // namespace
 
