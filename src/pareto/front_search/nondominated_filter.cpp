@@ -32,7 +32,7 @@ void NondominatedFilter::select(std::span<const double> points, std::size_t n_va
         break;
     case 3:
         staircase_.clear();
-        sweep_three_by_ranks(points, sweep_three(points, survivors), survivors);
+        sweep_three(points, survivors);
         break;
     case 4:
         split_four(points, survivors);
@@ -70,7 +70,7 @@ void NondominatedFilter::take_piece(std::span<const double> points,
     if (n_variables == 2)
         sweep_two(points, piece_survivors_);
     else
-        by_pieces_ = sweep_three(points, piece_survivors_) == order_.size();
+        sweep_three(points, piece_survivors_);
 }
 
 void NondominatedFilter::finish(std::span<const double> points,
@@ -127,37 +127,16 @@ void NondominatedFilter::sweep_two(std::span<const double> points,
 
 // Every earlier row is no worse in the first variable, so a row is dominated
 // exactly when an earlier survivor is no worse in the other two, which the
-// survivors' staircase answers while it stays within its allowance.
-std::size_t NondominatedFilter::sweep_three(std::span<const double> points,
-                                            std::vector<CompactIndex>& survivors) {
+// survivors' staircase answers.
+void NondominatedFilter::sweep_three(std::span<const double> points,
+                                     std::vector<CompactIndex>& survivors) {
     for (std::size_t position = 0; position < order_.size(); ++position) {
-        if (staircase_.over_allowance()) return position;
         if (position + kPrefetchAhead < order_.size())
             __builtin_prefetch(points.data() +
                                3 * std::size_t{order_[position + kPrefetchAhead].index});
         const CompactIndex index = order_[position].index;
         const double* row = points.data() + 3 * std::size_t{index};
         if (staircase_.add_if_uncovered(row[1], row[2])) survivors.push_back(index);
-    }
-    return order_.size();
-}
-
-// Goes on from a position in order_ with a prefix minimum of the third
-// variable over the ranks of the second, given the survivors so far.
-void NondominatedFilter::sweep_three_by_ranks(std::span<const double> points,
-                                              std::size_t position,
-                                              std::vector<CompactIndex>& survivors) {
-    if (position == order_.size()) return;
-    lowest_third_.reset(rank_column(points, 3, 1, second_order_, scratch_, second_rank_));
-    for (const CompactIndex index : survivors)
-        lowest_third_.lower(second_rank_[index], points[3 * std::size_t{index} + 2]);
-    for (; position < order_.size(); ++position) {
-        const CompactIndex index = order_[position].index;
-        const double third = points[3 * std::size_t{index} + 2];
-        const std::size_t rank = second_rank_[index];
-        if (lowest_third_.any_at_most(rank, third)) continue;
-        survivors.push_back(index);
-        lowest_third_.lower(rank, third);
     }
 }
 

@@ -8,7 +8,6 @@
 #include "compact_index.hpp"
 #include "four_variable_dominance.hpp"
 #include "key_sort.hpp"
-#include "prefix_minimum_tree.hpp"
 #include "staircase.hpp"
 
 namespace quorvel {
@@ -46,10 +45,7 @@ public:
 private:
     void order_rows(std::span<const double> points, std::size_t n_variables, bool by_sum);
     void sweep_two(std::span<const double> points, std::vector<CompactIndex>& survivors);
-    // Returns the position in order_ where the staircase ran out of allowance.
-    std::size_t sweep_three(std::span<const double> points, std::vector<CompactIndex>& survivors);
-    void sweep_three_by_ranks(std::span<const double> points, std::size_t position,
-                              std::vector<CompactIndex>& survivors);
+    void sweep_three(std::span<const double> points, std::vector<CompactIndex>& survivors);
     void split_four(std::span<const double> points, std::vector<CompactIndex>& survivors);
     void scan_kept(std::span<const double> points, std::size_t n_variables,
                    std::vector<CompactIndex>& survivors);
@@ -59,9 +55,6 @@ private:
     // Survivors so far of the first two variables.
     double lowest_second_ = 0;
     Staircase staircase_;
-    std::vector<KeyedIndex> second_order_;
-    std::vector<CompactIndex> second_rank_;  // per point
-    PrefixMinimumTree lowest_third_;
     FourVariableDominance four_;
     std::vector<double> kept_rows_;
 

@@ -18,16 +18,20 @@ using testing::draw;
 // Distinct rows drawn from few levels, so that equal coordinates, chains of
 // dominance and incomparable rows are all common. Along the diagonal no row
 // beats another in the last two values, so the rows swept past keep adding
-// steps; a quarter of the rows leave it, moved up, and the row they left (if
-// drawn) beats them.
+// steps; some rows leave it, moved up, and the row they left (if drawn) beats
+// them; a few fall far below it and beat long runs of the steps.
 std::vector<double> distinct_rows(std::mt19937_64& random, std::size_t n_rows,
                                   std::size_t n_variables, int levels, bool along_diagonal) {
     std::set<std::vector<double>> rows;
     while (rows.size() < n_rows) {
         std::vector<double> row;
         for (std::size_t v = 0; v < n_variables; ++v) row.push_back(0.25 * draw(random, 1, levels));
-        if (along_diagonal && n_variables >= 3) {
-            const bool leaves = draw(random, 0, 3) == 0;
+        const int kind = draw(random, 0, 63);
+        if (along_diagonal && n_variables >= 3 && kind == 0) {
+            row[1] = 0.25 * draw(random, 1, levels / 3);
+            row[2] = 0.25 * draw(random, 1, levels / 3);
+        } else if (along_diagonal && n_variables >= 3) {
+            const bool leaves = kind <= 16;
             row[1] = 0.25 * (levels - row[0] + leaves);
             row[2] = row[0] + 0.25 * leaves;
             row[0] += leaves ? 0.25 * draw(random, 1, levels) : 0.0;

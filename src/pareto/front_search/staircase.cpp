@@ -1,0 +1,100 @@
+#include "staircase.hpp"
+
+#include <utility>
+
+namespace quorvel {
+
+namespace {
+
+// The last of n >= 1 entries ascending by key whose key is at most `value`,
+// given that the first one's is. Halving without branches: they would mostly
+// be mispredicted.
+template <class Entry, class Key>
+std::size_t last_at_most(const Entry* entries, std::size_t n, double value, Key key) {
+    const Entry* base = entries;
+    for (; n > 1; n -= n / 2) base = key(base[n / 2]) <= value ? base + n / 2 : base;
+    return static_cast<std::size_t>(base - entries);
+}
+
+}  // namespace
+
+void Staircase::clear() {
+    // The first block keeps its storage for the next set.
+    blocks_.resize(1);
+    blocks_[0].clear();
+    firsts_.clear();
+}
+
+// The step with the greatest second value not above `second` has the least
+// third among those steps: the pair is covered exactly when that third is no
+// greater. Otherwise the steps the pair is no worse than follow that step.
+bool Staircase::add_if_uncovered(double second, double third) {
+    if (firsts_.empty()) {
+        blocks_.resize(1);
+        blocks_[0].assign(1, {second, third});
+        firsts_.assign(1, second);
+        return true;
+    }
+    std::size_t block = 0;
+    std::size_t position = 0;  // of the first step whose second value is not below
+    if (firsts_[0] <= second) {
+        block = last_at_most(firsts_.data(), firsts_.size(), second, [](double v) { return v; });
+        const std::vector<Step>& steps = blocks_[block];
+        position = last_at_most(steps.data(), steps.size(), second,
+                                [](const Step& step) { return step.second; });
+        if (steps[position].third <= third) return false;
+        position += steps[position].second < second;
+        if (position == steps.size() && block + 1 < blocks_.size()) {
+            ++block;
+            position = 0;
+        }
+    }
+
+    std::vector<Step>& steps = blocks_[block];
+    std::size_t beaten_end = position;
+    while (beaten_end < steps.size() && steps[beaten_end].third >= third) ++beaten_end;
+    if (beaten_end == position) {
+        insert_step(block, position, {second, third});
+        return true;
+    }
+    steps[position] = {second, third};
+    const bool to_block_end = beaten_end == steps.size();
+    steps.erase(steps.begin() + static_cast<std::ptrdiff_t>(position) + 1,
+                steps.begin() + static_cast<std::ptrdiff_t>(beaten_end));
+    if (position == 0) firsts_[block] = second;
+    if (to_block_end) drop_following_blocks(block, third);
+    return true;
+}
+
+void Staircase::insert_step(std::size_t block, std::size_t position, Step step) {
+    std::vector<Step>& steps = blocks_[block];
+    steps.insert(steps.begin() + static_cast<std::ptrdiff_t>(position), step);
+    if (position == 0) firsts_[block] = step.second;
+    if (steps.size() <= 2 * kBlockSteps) return;
+    // Split in halves; the new block takes the upper one.
+    const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(kBlockSteps);
+    std::vector<Step> upper(middle, steps.end());
+    steps.erase(middle, steps.end());
+    firsts_.insert(firsts_.begin() + static_cast<std::ptrdiff_t>(block) + 1, upper.front().second);
+    blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(block) + 1, std::move(upper));
+}
+
+// The steps beaten by a pair with this third continue from the start of the
+// block after `block`, possibly over whole blocks.
+void Staircase::drop_following_blocks(std::size_t block, double third) {
+    const std::size_t next = block + 1;
+    while (next < blocks_.size()) {
+        std::vector<Step>& steps = blocks_[next];
+        std::size_t beaten = 0;
+        while (beaten < steps.size() && steps[beaten].third >= third) ++beaten;
+        if (beaten < steps.size()) {
+            steps.erase(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(beaten));
+            firsts_[next] = steps.front().second;
+            return;
+        }
+        blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(next));
+        firsts_.erase(firsts_.begin() + static_cast<std::ptrdiff_t>(next));
+    }
+}
+
+}  // namespace quorvel
