@@ -31,12 +31,15 @@ public:
         while (2 * (held() + more) > capacity()) grow();
     }
 
+    // N, when not 0, is the number of variables known at compile time, so
+    // that the loops over a key unroll.
+    template <std::size_t N = 0>
     std::size_t home_slot(std::span<const std::uint32_t> key) const {
         // Fixed multiplicative mixing: the same cells always land in the same
         // slots, so runs are reproducible.
         std::uint64_t h = 0;
-        for (const std::uint32_t coordinate : key) {
-            h = (h + coordinate) * 0x9E3779B97F4A7C15ULL;
+        for (std::size_t v = 0; v < (N ? N : key.size()); ++v) {
+            h = (h + key[v]) * 0x9E3779B97F4A7C15ULL;
             h ^= h >> 29;
         }
         return static_cast<std::size_t>((h * 0xBF58476D1CE4E5B9ULL) >> shift_);
@@ -47,18 +50,23 @@ public:
 
     // The number of the cell with these coordinates, numbering it if new.
     // Needs room for one more cell and the key's current home slot.
+    template <std::size_t N = 0>
     Lookup find_or_insert(std::span<const std::uint32_t> key, std::size_t home) {
+        const std::size_t n_variables = N ? N : n_variables_;
         for (std::size_t slot = home;; slot = (slot + 1) & mask_) {
-            std::uint32_t* entry = slots_.data() + slot * stride_;
+            std::uint32_t* entry = slots_.data() + slot * (n_variables + 1);
             if (entry[0] == kNoIndex) {
                 ensure_indexable(size_ + 1);
                 const auto cell = static_cast<CompactIndex>(size_++);
                 held_slots_.push_back(static_cast<CompactIndex>(slot));
                 entry[0] = cell;
-                for (std::size_t v = 0; v < n_variables_; ++v) entry[1 + v] = key[v];
+                for (std::size_t v = 0; v < n_variables; ++v) entry[1 + v] = key[v];
                 return {cell, true};
             }
-            if (same_key(entry + 1, key.data())) return {entry[0], false};
+            // One branch for the whole key: most probes meet the key they seek.
+            bool same = true;
+            for (std::size_t v = 0; v < n_variables; ++v) same &= entry[1 + v] == key[v];
+            if (same) return {entry[0], false};
         }
     }
 
@@ -85,12 +93,6 @@ public:
 
 private:
     std::size_t capacity() const { return mask_ + 1; }
-
-    bool same_key(const std::uint32_t* a, const std::uint32_t* b) const {
-        for (std::size_t v = 0; v < n_variables_; ++v)
-            if (a[v] != b[v]) return false;
-        return true;
-    }
 
     void grow();
     // Puts an empty table of new_capacity slots in place; returns the old one.

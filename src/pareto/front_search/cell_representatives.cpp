@@ -32,7 +32,6 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     targets_.clear();
     origins_.clear();
     const std::size_t n_variables = n_variables_;
-    const std::size_t front_size = front_targets.size() / n_variables;
     const std::size_t n_options = options.size() / n_variables;
     ensure_indexable(n_options);
     latest_first_.assign(n_options, 0);
@@ -41,8 +40,27 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     forget_at_ = cells_in_cache_;
     filter.start(n_variables);
 
-    // Candidates in order: every option of a front member, member by member;
-    // a batch may span members.
+    switch (n_variables) {
+    case 2:
+        return collect_candidates<2>(front_targets, options, log_step, filter);
+    case 3:
+        return collect_candidates<3>(front_targets, options, log_step, filter);
+    case 4:
+        return collect_candidates<4>(front_targets, options, log_step, filter);
+    default:
+        return collect_candidates<0>(front_targets, options, log_step, filter);
+    }
+}
+
+// Candidates in order: every option of a front member, member by member; a
+// batch may span members.
+template <std::size_t N>
+void CellRepresentatives::collect_candidates(std::span<const double> front_targets,
+                                             std::span<const double> options, double log_step,
+                                             NondominatedFilter& filter) {
+    const std::size_t n_variables = N ? N : n_variables_;
+    const std::size_t front_size = front_targets.size() / n_variables;
+    const std::size_t n_options = options.size() / n_variables;
     Origin next{0, 0};
     while (next.front_position < front_size) {
         std::size_t batch_size = 0;
@@ -68,10 +86,11 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
                               {batch_keys_.data(), n_values});
         keep_table_small(batch_size, log_step, filter);
         cells_.make_room(batch_size);
-        locate_batch(batch_size);
-        place_batch(batch_size);
+        locate_batch<N>(batch_size);
+        place_batch<N>(batch_size);
         cancellation_.add(batch_size);
     }
+    // The cells still held are final too.
     if (forgetting_) {
         final_cells_.clear();
         cells_.list_held(final_cells_);
@@ -114,21 +133,25 @@ void CellRepresentatives::hold_every_cell(double log_step) {
     }
 }
 
+template <std::size_t N>
 void CellRepresentatives::locate_batch(std::size_t batch_size) {
+    const std::size_t n_variables = N ? N : n_variables_;
     for (std::size_t j = 0; j < batch_size; ++j) {
-        batch_homes_[j] = cells_.home_slot({batch_keys_.data() + j * n_variables_, n_variables_});
+        batch_homes_[j] =
+            cells_.home_slot<N>({batch_keys_.data() + j * n_variables, n_variables});
         cells_.prefetch(batch_homes_[j]);
     }
 }
 
+template <std::size_t N>
 void CellRepresentatives::place_batch(std::size_t batch_size) {
-    const std::size_t n_variables = n_variables_;
+    const std::size_t n_variables = N ? N : n_variables_;
     for (std::size_t j = 0; j < batch_size; ++j) {
         const double* candidate = batch_targets_.data() + j * n_variables;
         const std::span<const std::uint32_t> key(batch_keys_.data() + j * n_variables,
                                                  n_variables);
         latest_first_[batch_origins_[j].option] = key[0];
-        const CellMap::Lookup found = cells_.find_or_insert(key, batch_homes_[j]);
+        const CellMap::Lookup found = cells_.find_or_insert<N>(key, batch_homes_[j]);
         if (found.inserted) {
             targets_.insert(targets_.end(), candidate, candidate + n_variables);
             origins_.push_back(batch_origins_[j]);

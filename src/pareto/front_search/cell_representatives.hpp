@@ -56,7 +56,16 @@ private:
 
     void keep_table_small(std::size_t batch_size, double log_step, NondominatedFilter& filter);
     void hold_every_cell(double log_step);
+    // N, when not 0, is n_variables_, known at compile time so that the
+    // loops over a candidate's values unroll: the widths met most often are
+    // compiled on their own.
+    template <std::size_t N>
+    void collect_candidates(std::span<const double> front_targets,
+                            std::span<const double> options, double log_step,
+                            NondominatedFilter& filter);
+    template <std::size_t N>
     void locate_batch(std::size_t batch_size);
+    template <std::size_t N>
     void place_batch(std::size_t batch_size);
 
     std::size_t n_variables_;
