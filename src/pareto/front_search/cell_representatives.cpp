@@ -153,7 +153,8 @@ void CellRepresentatives::place_batch(std::size_t batch_size) {
         latest_first_[batch_origins_[j].option] = key[0];
         const CellMap::Lookup found = cells_.find_or_insert<N>(key, batch_homes_[j]);
         if (found.inserted) {
-            targets_.insert(targets_.end(), candidate, candidate + n_variables);
+            // Value by value: a range insert would call memmove for a few values.
+            for (std::size_t v = 0; v < n_variables; ++v) targets_.push_back(candidate[v]);
             origins_.push_back(batch_origins_[j]);
         } else {
             double* held = targets_.data() + found.cell * n_variables;

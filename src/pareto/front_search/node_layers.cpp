@@ -1,6 +1,7 @@
 #include "node_layers.hpp"
 
 #include <algorithm>
+#include <array>
 
 namespace quorvel {
 
@@ -8,6 +9,10 @@ namespace {
 
 // Below this many nodes dropping dead ones is not worth a pass.
 constexpr std::size_t kLeastDropped = 1 << 16;
+
+// Chains read side by side: enough loads in flight to hide most of the wait
+// for nodes spread over every layer.
+constexpr std::size_t kChainsTogether = 16;
 
 }  // namespace
 
@@ -63,12 +68,19 @@ void NodeLayers::drop_dead_nodes() {
     count_after_last_drop_ = kept;
 }
 
-void NodeLayers::read_design(std::size_t position, std::span<std::size_t> design) const {
-    std::size_t layer = layer_start_.size();
-    for (auto slot = design.rbegin(); slot != design.rend(); ++slot) {
-        const std::size_t node = layer_start_[--layer] + position;
-        *slot = load_index(options_.data() + node * option_width_, option_width_);
-        position = parents_[node];
+void NodeLayers::read_designs(std::size_t first_position, std::span<Design> designs) const {
+    for (std::size_t done = 0; done < designs.size(); done += kChainsTogether) {
+        const std::size_t n_chains = std::min(kChainsTogether, designs.size() - done);
+        std::array<std::size_t, kChainsTogether> positions{};
+        for (std::size_t k = 0; k < n_chains; ++k) positions[k] = first_position + done + k;
+        for (std::size_t layer = layer_start_.size(); layer-- > 0;) {
+            for (std::size_t k = 0; k < n_chains; ++k) {
+                const std::size_t node = layer_start_[layer] + positions[k];
+                designs[done + k][layer] =
+                    load_index(options_.data() + node * option_width_, option_width_);
+                positions[k] = parents_[node];
+            }
+        }
     }
 }
 

@@ -34,9 +34,11 @@ public:
         store_index(options_.data() + options_.size() - option_width_, option, option_width_);
     }
 
-    // Writes the options along the chain ending at this position of the
-    // last layer, first stand first; design.size() is the number of layers.
-    void read_design(std::size_t position, std::span<std::size_t> design) const;
+    // Writes into designs[k] the options along the chain ending at position
+    // first_position + k of the last layer, first stand first; each design
+    // has as many entries as there are layers. The chains are followed side
+    // by side, layer by layer, so that their loads overlap.
+    void read_designs(std::size_t first_position, std::span<Design> designs) const;
 
     // Nodes held, dead ones included.
     std::size_t node_count() const { return parents_.size(); }

@@ -1,6 +1,7 @@
 #include "nondominated_filter.hpp"
 
 #include <algorithm>
+#include <limits>
 
 #include "dominance.hpp"
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <limits>
 #include <span>
 #include <vector>
 
@@ -52,7 +51,8 @@ private:
 
     std::vector<KeyedIndex> order_;
     std::vector<KeyedIndex> scratch_;
-    // Survivors so far of the first two variables.
+    // What the sweeps know of the survivors so far, kept from piece to piece:
+    // their least second value (two variables), their staircase (three).
     double lowest_second_ = 0;
     Staircase staircase_;
     FourVariableDominance four_;

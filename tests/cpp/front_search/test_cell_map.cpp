@@ -19,9 +19,9 @@ class ParetoFrontCellMap : public ::testing::TestWithParam<std::size_t> {};
 // Against an ordered map as model: cells are numbered by first appearance,
 // across many growths, after clearing and after forgetting cells below a
 // first coordinate (a forgotten cell met again is a new one, and forgetting
-// names exactly the cells it drops), with
-// coordinates up to the saturated maximum. Many rounds reuse one table, so
-// slots that clearing failed to free would soon leave no room.
+// names exactly the cells it drops), with coordinates up to the saturated
+// maximum, in tables within and beyond the caches. Many rounds reuse one
+// table, so slots that clearing failed to free would soon leave no room.
 TEST_P(ParetoFrontCellMap, NumbersCellsInOrderOfFirstAppearance) {
     const std::size_t n_variables = GetParam();
     std::mt19937_64 random(n_variables);
@@ -30,7 +30,9 @@ TEST_P(ParetoFrontCellMap, NumbersCellsInOrderOfFirstAppearance) {
         cells.clear();
         std::map<std::vector<std::uint32_t>, CompactIndex> model;
         CompactIndex numbered = 0;
-        const int n_keys = round == 0 ? 20000 : draw(random, 0, 4000);
+        // The first rounds fill a table larger than the caches.
+        const bool large = round < 2;
+        const int n_keys = large ? 60000 : draw(random, 0, 4000);
         for (int i = 0; i < n_keys; ++i) {
             if (round % 2 == 1 && draw(random, 0, 300) == 0) {
                 const auto first = static_cast<std::uint32_t>(1000 * draw(random, 0, 13));
@@ -48,7 +50,7 @@ TEST_P(ParetoFrontCellMap, NumbersCellsInOrderOfFirstAppearance) {
             std::vector<std::uint32_t> key;
             for (std::size_t v = 0; v < n_variables; ++v) {
                 // Few distinct coordinates, so keys repeat often.
-                const int pick = draw(random, 0, 12);
+                const int pick = draw(random, 0, large ? 60 : 12);
                 key.push_back(pick == 12 ? UINT32_MAX : static_cast<std::uint32_t>(pick * 1000));
             }
             cells.make_room(1);
