@@ -10,7 +10,8 @@ namespace quorvel {
 // in the third. A front's pairs mostly leave a few dozen steps, and an added
 // pair mostly takes the place of the one step it beats, so a query is a short
 // search in cache. The steps are kept in blocks of at most 2 * kBlockSteps, so
-// that opening or closing a gap among thousands of steps moves only a few.
+// that opening or closing a gap among thousands of steps moves no more than
+// one block's.
 class Staircase {
 public:
     void clear();
