@@ -9,6 +9,7 @@
 #include "front_search/compact_index.hpp"
 #include "front_search/node_layers.hpp"
 #include "front_search/nondominated_filter.hpp"
+#include "front_search/row_copy.hpp"
 #include "front_search/shifted_table.hpp"
 #include "pareto/cancellation.hpp"
 
@@ -34,14 +35,10 @@ void seed_with_first_stand(const ShiftedTable& shifted, NodeLayers& layers, Fron
 
 void keep_survivors(const CellRepresentatives& cells, std::span<const CompactIndex> survivors,
                     std::size_t n_variables, NodeLayers& layers, FrontTargets& next) {
-    // Copied value by value: a call per row of two to four values would
-    // cost more than the copy.
-    next.resize(survivors.size() * n_variables);
-    double* out = next.data();
+    next.clear();
     layers.open_layer();
     for (const CompactIndex cell : survivors) {
-        const double* row = cells.targets().data() + cell * n_variables;
-        for (std::size_t v = 0; v < n_variables; ++v) *out++ = row[v];
+        append_row(next, cells.targets().data() + cell * n_variables, n_variables);
         const CellRepresentatives::Origin& origin = cells.origin(cell);
         layers.add(origin.front_position, origin.option);
     }

@@ -4,6 +4,8 @@
 #include <bit>
 #include <utility>
 
+#include "row_copy.hpp"
+
 namespace quorvel {
 
 namespace {
@@ -50,8 +52,7 @@ void CellMap::forget_below(std::uint32_t first, std::vector<CompactIndex>& forgo
         if (entry[1] < first)
             forgotten.push_back(entry[0]);
         else
-            // Value by value: a range insert would call memmove for a few values.
-            for (std::size_t k = 0; k < stride_; ++k) kept_entries_.push_back(entry[k]);
+            append_row(kept_entries_, entry, stride_);
     }
     const std::size_t held_before = held();
     empty_held_slots();
@@ -66,7 +67,7 @@ void CellMap::forget_below(std::uint32_t first, std::vector<CompactIndex>& forgo
 CompactIndex CellMap::place_entry(const std::uint32_t* entry) {
     std::size_t slot = home_slot({entry + 1, n_variables_});
     while (slots_[slot * stride_] != kNoIndex) slot = (slot + 1) & mask_;
-    std::copy(entry, entry + stride_, slots_.begin() + slot * stride_);
+    copy_row(entry, stride_, slots_.data() + slot * stride_);
     return static_cast<CompactIndex>(slot);
 }
 

@@ -4,6 +4,7 @@
 
 #include "dominance.hpp"
 #include "pareto/grid.hpp"
+#include "row_copy.hpp"
 
 namespace quorvel {
 
@@ -153,13 +154,12 @@ void CellRepresentatives::place_batch(std::size_t batch_size) {
         latest_first_[batch_origins_[j].option] = key[0];
         const CellMap::Lookup found = cells_.find_or_insert<N>(key, batch_homes_[j]);
         if (found.inserted) {
-            // Value by value: a range insert would call memmove for a few values.
-            for (std::size_t v = 0; v < n_variables; ++v) targets_.push_back(candidate[v]);
+            append_row(targets_, candidate, n_variables);
             origins_.push_back(batch_origins_[j]);
         } else {
             double* held = targets_.data() + found.cell * n_variables;
             if (dominates(candidate, held, n_variables)) {
-                std::copy(candidate, candidate + n_variables, held);
+                copy_row(candidate, n_variables, held);
                 origins_[found.cell] = batch_origins_[j];
             }
         }

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "dominance.hpp"
+#include "row_copy.hpp"
 
 namespace quorvel {
 
@@ -160,7 +161,7 @@ void NondominatedFilter::scan_kept(std::span<const double> points, std::size_t n
             dominated = dominates(kept_rows_.data() + k, row, n_variables);
         if (dominated) continue;
         survivors.push_back(entry.index);
-        kept_rows_.insert(kept_rows_.end(), row, row + n_variables);
+        append_row(kept_rows_, row, n_variables);
     }
 }
 

@@ -22,22 +22,16 @@ void Staircase::clear() {
     // The first block keeps its storage for the next set.
     blocks_.resize(1);
     blocks_[0].clear();
-    firsts_.clear();
+    firsts_.assign(1, 0.0);
 }
 
 // The step with the greatest second value not above `second` has the least
 // third among those steps: the pair is covered exactly when that third is no
 // greater. Otherwise the steps the pair is no worse than follow that step.
 bool Staircase::add_if_uncovered(double second, double third) {
-    if (firsts_.empty()) {
-        blocks_.resize(1);
-        blocks_[0].assign(1, {second, third});
-        firsts_.assign(1, second);
-        return true;
-    }
     std::size_t block = 0;
     std::size_t position = 0;  // of the first step whose second value is not below
-    if (firsts_[0] <= second) {
+    if (!blocks_[0].empty() && firsts_[0] <= second) {
         block = last_at_most(firsts_.data(), firsts_.size(), second, [](double v) { return v; });
         const std::vector<Step>& steps = blocks_[block];
         position = last_at_most(steps.data(), steps.size(), second,

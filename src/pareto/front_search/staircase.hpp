@@ -14,6 +14,7 @@ namespace quorvel {
 // one block's.
 class Staircase {
 public:
+    Staircase() { clear(); }
     void clear();
 
     // Adds the pair unless an added pair is no greater in both values;
@@ -31,8 +32,9 @@ private:
     void insert_step(std::size_t block, std::size_t position, Step step);
     void drop_following_blocks(std::size_t block, double third);
 
-    // Blocks in order; each non-empty, firsts_[b] the second value of the
-    // first step of block b.
+    // Blocks in order, firsts_[b] the second value of the first step of block
+    // b. Only an empty staircase has an empty block: its one block, where
+    // the first pair added goes.
     std::vector<std::vector<Step>> blocks_;
     std::vector<double> firsts_;
 };
