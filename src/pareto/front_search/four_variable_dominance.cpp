@@ -1,6 +1,7 @@
 #include "four_variable_dominance.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quorvel {
 
@@ -9,22 +10,72 @@ namespace {
 // Below this many rows comparing every pair is cheaper than splitting.
 constexpr std::size_t kSmallRange = 24;
 
+// Rows are read in sorted order, scattered over the set.
+constexpr std::size_t kPrefetchAhead = 16;
+
+// The sweep looks at its costs every this many rows.
+constexpr std::size_t kSweepCheck = 64;
+
 }  // namespace
 
 void FourVariableDominance::mark(std::span<const double> points,
                                  std::span<const KeyedIndex> order) {
     const std::size_t n_points = order.size();
-    lowest_fourth_.reset(rank_column(points, 4, 2, by_third_, scratch_, third_rank_));
-
-    items_.resize(n_points);
-    for (std::size_t position = 0; position < n_points; ++position) {
-        const std::size_t row = order[position].index;
-        items_[position] = {points[4 * row + 1], points[4 * row + 3], third_rank_[row],
-                            static_cast<CompactIndex>(position)};
-    }
-    merged_.resize(n_points);
     dominated_.assign(n_points, 0);
-    solve(0, n_points);
+    if (sweep(points, order) == n_points) return;
+
+    // Dropping dominated rows keeps their dominators, so the rows the sweep
+    // found dominated need not be split.
+    left_.clear();
+    for (std::size_t position = 0; position < n_points; ++position)
+        if (!dominated_[position]) left_.push_back(static_cast<CompactIndex>(position));
+    const std::size_t n_left = left_.size();
+    by_third_.resize(n_left);
+    for (std::size_t i = 0; i < n_left; ++i)
+        by_third_[i] = {order_key(points[4 * std::size_t{order[left_[i]].index} + 2]),
+                        static_cast<CompactIndex>(i)};
+    sort_by_key(by_third_, scratch_);
+    lowest_fourth_.reset(rank_keys(by_third_, third_rank_));
+
+    items_.resize(n_left);
+    for (std::size_t i = 0; i < n_left; ++i) {
+        const std::size_t row = order[left_[i]].index;
+        items_[i] = {points[4 * row + 1], points[4 * row + 3], third_rank_[i], left_[i]};
+    }
+    merged_.resize(n_left);
+    solve(0, n_left);
+}
+
+// In lexicographic order a row is dominated exactly when an earlier
+// survivor's last three values are no greater, which the minimal triples of
+// the survivors answer. Where most rows are dominated that is far cheaper
+// than splitting; where most survive, every row compares with every kept
+// triple. So the sweep goes on only while each row it finds dominated has
+// cost fewer comparisons than splitting would spend on it, about
+// 2.5 log2(n)^2 (measured), and hands the rest of the rows on otherwise.
+// Returns how many rows of order it settled.
+std::size_t FourVariableDominance::sweep(std::span<const double> points,
+                                         std::span<const KeyedIndex> order) {
+    const double log_size = std::log2(static_cast<double>(order.size()) + 1.0);
+    const auto comparisons_per_dominated = static_cast<std::size_t>(2.5 * log_size * log_size);
+    constexpr std::size_t kComparisonsPerRow = 16;
+    minima_.clear();
+    std::size_t n_dominated = 0;
+    for (std::size_t position = 0; position < order.size(); ++position) {
+        if (position % kSweepCheck == kSweepCheck - 1 &&
+            minima_.compared() >
+                comparisons_per_dominated * n_dominated + kComparisonsPerRow * position)
+            return position;
+        if (position + kPrefetchAhead < order.size())
+            __builtin_prefetch(points.data() +
+                               4 * std::size_t{order[position + kPrefetchAhead].index});
+        const double* row = points.data() + 4 * std::size_t{order[position].index};
+        if (!minima_.add_if_uncovered(row[1], row[2], row[3])) {
+            dominated_[position] = 1;
+            ++n_dominated;
+        }
+    }
+    return order.size();
 }
 
 // On entry items_[begin, end) is in lexicographic order; on return it is

@@ -7,13 +7,16 @@
 
 #include "compact_index.hpp"
 #include "key_sort.hpp"
+#include "minimal_triples.hpp"
 #include "prefix_minimum_tree.hpp"
 
 namespace quorvel {
 
-// Finds the dominated rows among distinct rows of four values in
-// O(n log^2 n). In lexicographic order a row is dominated exactly when an
-// earlier row is no worse in the last three values. Halving the order, the
+// Finds the dominated rows among distinct rows of four values. In
+// lexicographic order a row is dominated exactly when an earlier row is no
+// worse in the last three values. A sweep over the order that keeps the
+// survivors' minimal triples settles sets where most rows are dominated; the
+// rest goes to divide and conquer, O(n log^2 n): halving the order, the
 // earlier half is tested against the later one by a sweep over the second
 // value that keeps, per rank of the third, the least fourth value; each half
 // is then split the same way.
@@ -35,9 +38,13 @@ private:
 
     static bool by_second(const Item& a, const Item& b) { return a.second < b.second; }
 
+    std::size_t sweep(std::span<const double> points, std::span<const KeyedIndex> order);
     void solve(std::size_t begin, std::size_t end);
     void compare_halves(std::size_t begin, std::size_t middle, std::size_t end);
 
+    MinimalTriples minima_;
+    // The places in order of the rows the sweep left to divide and conquer.
+    std::vector<CompactIndex> left_;
     std::vector<Item> items_;
     std::vector<Item> merged_;
     std::vector<std::uint8_t> dominated_;

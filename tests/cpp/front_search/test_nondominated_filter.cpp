@@ -32,6 +32,30 @@ std::vector<double> distinct_rows(std::mt19937_64& random, std::size_t n_rows,
     return flat;
 }
 
+// Rows above all the others in the first value and below them in the rest,
+// whose other values share one sum, so that none of them dominates another
+// or is dominated; then one worse twin of each, dominated by it alone. A set
+// that ends with them has its earlier rows mostly dominated, its middle ones
+// all surviving and its last ones all dominated.
+void append_trade_off(std::mt19937_64& random, std::vector<double>& points,
+                      std::size_t n_variables, std::size_t n_rows, int levels) {
+    // Fine enough that rows seldom repeat their other values.
+    constexpr int kSum = 1 << 20;
+    std::vector<double> twins;
+    for (std::size_t i = 0; i < n_rows; ++i) {
+        points.push_back(0.25 * (levels + 1 + static_cast<int>(i)));
+        twins.push_back(points.back() + 0.25 * static_cast<double>(n_rows));
+        int left = kSum;
+        for (std::size_t v = 1; v < n_variables; ++v) {
+            const int value = v + 1 < n_variables ? draw(random, 0, left) : left;
+            points.push_back(-value);
+            twins.push_back(0.5 - value);
+            left -= value;
+        }
+    }
+    points.insert(points.end(), twins.begin(), twins.end());
+}
+
 std::set<CompactIndex> nondominated_by_pairs(const std::vector<double>& points,
                                              std::size_t n_variables) {
     const std::size_t n_rows = points.size() / n_variables;
@@ -102,8 +126,10 @@ TEST_P(ParetoFrontFilter, KeepsExactlyTheRowsNoOtherDominates) {
         const int levels = draw(random, 2, 40);
         std::size_t n_possible = 1;
         for (std::size_t v = 0; v < n_variables && n_possible < n_rows; ++v) n_possible *= levels;
-        const std::vector<double> points =
+        std::vector<double> points =
             distinct_rows(random, std::min(n_rows, n_possible), n_variables, levels);
+        if (trial % 3 == 0 && n_variables > 1)
+            append_trade_off(random, points, n_variables, draw(random, 0, most_rows), levels);
 
         filter.select(points, n_variables, survivors);
         EXPECT_EQ(std::set<CompactIndex>(survivors.begin(), survivors.end()),
