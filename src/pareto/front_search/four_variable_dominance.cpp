@@ -24,26 +24,16 @@ void FourVariableDominance::mark(std::span<const double> points,
     dominated_.assign(n_points, 0);
     if (sweep(points, order) == n_points) return;
 
-    // Dropping dominated rows keeps their dominators, so the rows the sweep
-    // found dominated need not be split.
-    left_.clear();
-    for (std::size_t position = 0; position < n_points; ++position)
-        if (!dominated_[position]) left_.push_back(static_cast<CompactIndex>(position));
-    const std::size_t n_left = left_.size();
-    by_third_.resize(n_left);
-    for (std::size_t i = 0; i < n_left; ++i)
-        by_third_[i] = {order_key(points[4 * std::size_t{order[left_[i]].index} + 2]),
-                        static_cast<CompactIndex>(i)};
-    sort_by_key(by_third_, scratch_);
-    lowest_fourth_.reset(rank_keys(by_third_, third_rank_));
-
-    items_.resize(n_left);
-    for (std::size_t i = 0; i < n_left; ++i) {
-        const std::size_t row = order[left_[i]].index;
-        items_[i] = {points[4 * row + 1], points[4 * row + 3], third_rank_[i], left_[i]};
+    // The rows the sweep marked stay marked, and splitting passes over them.
+    lowest_fourth_.reset(rank_column(points, 4, 2, by_third_, scratch_, third_rank_));
+    items_.resize(n_points);
+    for (std::size_t position = 0; position < n_points; ++position) {
+        const std::size_t row = order[position].index;
+        items_[position] = {points[4 * row + 1], points[4 * row + 3], third_rank_[row],
+                            static_cast<CompactIndex>(position)};
     }
-    merged_.resize(n_left);
-    solve(0, n_left);
+    merged_.resize(n_points);
+    solve(0, n_points);
 }
 
 // In lexicographic order a row is dominated exactly when an earlier

@@ -43,8 +43,6 @@ private:
     void compare_halves(std::size_t begin, std::size_t middle, std::size_t end);
 
     MinimalTriples minima_;
-    // The places in order of the rows the sweep left to divide and conquer.
-    std::vector<CompactIndex> left_;
     std::vector<Item> items_;
     std::vector<Item> merged_;
     std::vector<std::uint8_t> dominated_;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <span>
 #include <utility>
 
 namespace quorvel {
@@ -88,6 +87,17 @@ std::size_t rank_keys(const std::vector<KeyedIndex>& sorted, std::vector<Compact
         rank_of[sorted[i].index] = static_cast<CompactIndex>(n_ranks);
     }
     return n_ranks;
+}
+
+std::size_t rank_column(std::span<const double> rows, std::size_t n_variables, std::size_t column,
+                        std::vector<KeyedIndex>& entries, std::vector<KeyedIndex>& scratch,
+                        std::vector<CompactIndex>& rank_of) {
+    const std::size_t n_rows = rows.size() / n_variables;
+    entries.resize(n_rows);
+    for (std::size_t i = 0; i < n_rows; ++i)
+        entries[i] = {order_key(rows[n_variables * i + column]), static_cast<CompactIndex>(i)};
+    sort_by_key(entries, scratch);
+    return rank_keys(entries, rank_of);
 }
 
 }  // namespace quorvel
