@@ -1,7 +1,9 @@
 #include "four_variable_dominance.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 
 namespace quorvel {
 
@@ -49,7 +51,15 @@ std::size_t FourVariableDominance::sweep(std::span<const double> points,
     const double log_size = std::log2(static_cast<double>(order.size()) + 1.0);
     const auto comparisons_per_dominated = static_cast<std::size_t>(2.5 * log_size * log_size);
     constexpr std::size_t kComparisonsPerRow = 16;
-    minima_.clear();
+    std::array<MinimalTriples::Bounds, 3> bounds;
+    bounds.fill({std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()});
+    for (const KeyedIndex& entry : order)
+        for (std::size_t c = 0; c < 3; ++c) {
+            const double value = points[4 * std::size_t{entry.index} + 1 + c];
+            bounds[c].lowest = std::min(bounds[c].lowest, value);
+            bounds[c].highest = std::max(bounds[c].highest, value);
+        }
+    minima_.clear(bounds);
     std::size_t n_dominated = 0;
     for (std::size_t position = 0; position < order.size(); ++position) {
         if (position % kSweepCheck == kSweepCheck - 1 &&
@@ -60,7 +70,7 @@ std::size_t FourVariableDominance::sweep(std::span<const double> points,
             __builtin_prefetch(points.data() +
                                4 * std::size_t{order[position + kPrefetchAhead].index});
         const double* row = points.data() + 4 * std::size_t{order[position].index};
-        if (!minima_.add_if_uncovered(row[1], row[2], row[3])) {
+        if (!minima_.add_if_uncovered({row[1], row[2], row[3]})) {
             dominated_[position] = 1;
             ++n_dominated;
         }

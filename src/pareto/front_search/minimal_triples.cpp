@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstring>
 #include <limits>
-
-#include "pareto/lanes.hpp"
 
 #if defined(__x86_64__)
 #include <emmintrin.h>
@@ -16,45 +13,68 @@ namespace quorvel {
 
 namespace {
 
-constexpr double kMarked = std::numeric_limits<double>::quiet_NaN();
+// Levels of 16 bits: one SSE2 register holds eight, one AVX register
+// sixteen. Comparisons give a lane of all ones where they hold.
+using Levels = std::int16_t __attribute__((vector_size(16)));
+using WideLevels = std::int16_t __attribute__((vector_size(32)));
+
+// Queries get levels in [kLowestLevel, kHighestLevel]; kMarked, above them
+// all, in the first column of a place fails every test of covering, and
+// kUnder, below them all, in the second every test of being beaten.
+constexpr std::int16_t kLowestLevel = -32767;
+constexpr std::int16_t kHighestLevel = 32766;
+constexpr std::int16_t kMarked = 32767;
+constexpr std::int16_t kUnder = -32768;
+constexpr double kLevelSpan = kHighestLevel - kLowestLevel;
 
 // Columns are padded to whole steps of two vectors of the widest lanes.
-constexpr std::size_t kStep = 2 * sizeof(WideDoubleLanes) / sizeof(double);
+constexpr std::size_t kStep = 2 * sizeof(WideLevels) / sizeof(std::int16_t);
 
-using Mask = std::int64_t __attribute__((vector_size(sizeof(DoubleLanes))));
-using WideMask = std::int64_t __attribute__((vector_size(sizeof(WideDoubleLanes))));
+// Of the two bits per lane of a comparison's result, the lower ones.
+constexpr std::uint64_t kLowBitsOfLanes = 0x5555555555555555u;
 
-// A bit per lane of a comparison's result.
-[[gnu::always_inline]] inline unsigned lane_bits(const Mask& mask) {
+[[gnu::always_inline]] inline unsigned byte_bits(const Levels& mask) {
 #if defined(__x86_64__)
-    return static_cast<unsigned>(_mm_movemask_pd(__m128d(mask)));
+    return static_cast<unsigned>(_mm_movemask_epi8(__m128i(mask)));
 #else
-    return (mask[0] != 0 ? 1u : 0u) | (mask[1] != 0 ? 2u : 0u);
+    unsigned bits = 0;
+    for (unsigned lane = 0; lane < 8; ++lane)
+        if (mask[lane] != 0) bits |= 3u << (2 * lane);
+    return bits;
 #endif
 }
 
-[[gnu::always_inline]] inline unsigned lane_bits(const WideMask& mask) {
-    Mask halves[2];
+[[gnu::always_inline]] inline unsigned byte_bits(const WideLevels& mask) {
+    Levels halves[2];
     std::memcpy(halves, &mask, sizeof(mask));
-    return lane_bits(halves[0]) | lane_bits(halves[1]) << 2;
+    return byte_bits(halves[0]) | byte_bits(halves[1]) << 16;
 }
 
-// Vectors go by reference: by value, the wide ones would need AVX in
-// every function they pass through.
+// Whether any lane holds: the halves of a wide vector are merged first.
+[[gnu::always_inline]] inline bool any_lane(const Levels& mask) { return byte_bits(mask) != 0; }
+
+[[gnu::always_inline]] inline bool any_lane(const WideLevels& mask) {
+    Levels halves[2];
+    std::memcpy(halves, &mask, sizeof(mask));
+    return any_lane(halves[0] | halves[1]);
+}
+
+// Vectors go by reference: by value, the wide ones would need AVX in every
+// function they pass through.
 template <class Lanes>
-[[gnu::always_inline]] inline void load(const double* values, Lanes& lanes) {
-    std::memcpy(&lanes, values, sizeof(lanes));
+[[gnu::always_inline]] inline void load(const std::int16_t* levels, Lanes& lanes) {
+    std::memcpy(&lanes, levels, sizeof(lanes));
 }
 
 template <class Lanes>
 struct Comparison {
-    decltype(Lanes{} <= Lanes{}) covering;
-    decltype(Lanes{} <= Lanes{}) beaten;
+    Lanes covering;
+    Lanes beaten;
 };
 
 template <class Lanes>
-[[gnu::always_inline]] inline void compare(const double* first, const double* second,
-                                           const double* third, const Lanes& query_first,
+[[gnu::always_inline]] inline void compare(const std::int16_t* first, const std::int16_t* second,
+                                           const std::int16_t* third, const Lanes& query_first,
                                            const Lanes& query_second, const Lanes& query_third,
                                            Comparison<Lanes>& result) {
     Lanes kept_first, kept_second, kept_third;
@@ -67,17 +87,8 @@ template <class Lanes>
                     (query_third <= kept_third);
 }
 
-// Marks the beaten lanes of the vector at `first`; returns how many.
-template <class Lanes>
-[[gnu::always_inline]] inline std::size_t mark_beaten(double* first,
-                                                      const decltype(Lanes{} <= Lanes{})& beaten) {
-    Lanes kept_first;
-    load(first, kept_first);
-    const Lanes marked = beaten ? kMarked - Lanes{} : kept_first;
-    std::memcpy(first, &marked, sizeof(marked));
-    return static_cast<std::size_t>(std::popcount(lane_bits(beaten)));
-}
-
+// Rounding keeps the order, so a triple no greater than the query has no
+// greater levels, and the levels only leave the exact values to confirm.
 // The kept triples are pairwise incomparable, so a triple that beats one of
 // them is covered by none: from there on the scan only marks the triples it
 // beats. Newest first: a row's dominator is mostly a recent one. Two vectors
@@ -85,44 +96,64 @@ template <class Lanes>
 // common) is shared.
 template <class Lanes>
 [[gnu::always_inline]] inline MinimalTriples::Scan scan_in_lanes(
-    double* first, const double* second, const double* third, std::size_t n_places,
-    double query_first, double query_second, double query_third) {
-    constexpr std::size_t kLanes = sizeof(Lanes) / sizeof(double);
-    const Lanes all_first = query_first - Lanes{};
-    const Lanes all_second = query_second - Lanes{};
-    const Lanes all_third = query_third - Lanes{};
+    const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
+    const std::array<double, 3>& query) {
+    constexpr std::size_t kLanes = sizeof(Lanes) / sizeof(std::int16_t);
+    std::int16_t* const first = kept.levels[0];
+    std::int16_t* const second = kept.levels[1];
+    const std::int16_t* const third = kept.levels[2];
+    const Lanes query_first = Lanes{} + query_levels[0];
+    const Lanes query_second = Lanes{} + query_levels[1];
+    const Lanes query_third = Lanes{} + query_levels[2];
     std::size_t n_beaten = 0;
-    for (std::size_t low = n_places; low > 0;) {
+    for (std::size_t low = kept.n_places; low > 0;) {
         low -= 2 * kLanes;
         const std::size_t high = low + kLanes;
         Comparison<Lanes> at_low, at_high;
-        compare(first + low, second + low, third + low, all_first, all_second, all_third, at_low);
-        compare(first + high, second + high, third + high, all_first, all_second, all_third,
-                at_high);
-        if (lane_bits(at_low.covering | at_low.beaten | at_high.covering | at_high.beaten) == 0)
+        compare(first + low, second + low, third + low, query_first, query_second, query_third,
+                at_low);
+        compare(first + high, second + high, third + high, query_first, query_second,
+                query_third, at_high);
+        if (!any_lane(at_low.covering | at_low.beaten | at_high.covering | at_high.beaten))
             continue;
-        if (n_beaten == 0 && lane_bits(at_low.covering | at_high.covering) != 0)
-            return {true, 0, n_places - low};
-        n_beaten += mark_beaten<Lanes>(first + low, at_low.beaten) +
-                    mark_beaten<Lanes>(first + high, at_high.beaten);
+        // Bit 2i of these stands for place low + i.
+        const std::uint64_t covering =
+            (byte_bits(at_low.covering) | std::uint64_t{byte_bits(at_high.covering)} << (2 * kLanes)) &
+            kLowBitsOfLanes;
+        const std::uint64_t beaten =
+            (byte_bits(at_low.beaten) | std::uint64_t{byte_bits(at_high.beaten)} << (2 * kLanes)) &
+            kLowBitsOfLanes;
+        if (n_beaten == 0)
+            for (std::uint64_t bits = covering; bits != 0; bits &= bits - 1) {
+                const std::size_t place = low + std::countr_zero(bits) / 2;
+                if (kept.values[0][place] <= query[0] && kept.values[1][place] <= query[1] &&
+                    kept.values[2][place] <= query[2])
+                    return {true, 0, kept.n_places - low};
+            }
+        for (std::uint64_t bits = beaten; bits != 0; bits &= bits - 1) {
+            const std::size_t place = low + std::countr_zero(bits) / 2;
+            if (query[0] <= kept.values[0][place] && query[1] <= kept.values[1][place] &&
+                query[2] <= kept.values[2][place]) {
+                first[place] = kMarked;
+                second[place] = kUnder;
+                ++n_beaten;
+            }
+        }
     }
-    return {false, n_beaten, n_places};
+    return {false, n_beaten, kept.n_places};
 }
 
-MinimalTriples::Scan narrow_scan(double* first, const double* second, const double* third,
-                                 std::size_t n_places, double query_first, double query_second,
-                                 double query_third) {
-    return scan_in_lanes<DoubleLanes>(first, second, third, n_places, query_first, query_second,
-                                      query_third);
+MinimalTriples::Scan narrow_scan(const MinimalTriples::Columns& kept,
+                                 const std::array<std::int16_t, 3>& query_levels,
+                                 const std::array<double, 3>& query) {
+    return scan_in_lanes<Levels>(kept, query_levels, query);
 }
 
 #if defined(__x86_64__)
-[[gnu::target("avx2")]] MinimalTriples::Scan wide_scan(double* first, const double* second,
-                                                       const double* third, std::size_t n_places,
-                                                       double query_first, double query_second,
-                                                       double query_third) {
-    return scan_in_lanes<WideDoubleLanes>(first, second, third, n_places, query_first,
-                                          query_second, query_third);
+[[gnu::target("avx2")]] MinimalTriples::Scan wide_scan(
+    const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
+    const std::array<double, 3>& query) {
+    return scan_in_lanes<WideLevels>(kept, query_levels, query);
 }
 #endif
 
@@ -131,7 +162,7 @@ std::vector<MinimalTriples::Kernel> kernels_of_this_processor() {
 #if defined(__x86_64__)
     if (__builtin_cpu_supports("avx2")) kernels.push_back({"avx2", wide_scan});
 #endif
-    kernels.push_back({"two lanes", narrow_scan});
+    kernels.push_back({"eight lanes", narrow_scan});
     return kernels;
 }
 
@@ -142,51 +173,79 @@ std::span<const MinimalTriples::Kernel> MinimalTriples::kernels() {
     return kernels;
 }
 
-void MinimalTriples::clear() {
-    first_.clear();
-    second_.clear();
-    third_.clear();
+void MinimalTriples::clear(const std::array<Bounds, 3>& bounds) {
+    for (std::size_t c = 0; c < 3; ++c) {
+        lowest_[c] = bounds[c].lowest;
+        const double width = bounds[c].highest - bounds[c].lowest;
+        // An empty or unbounded span leaves one level for every value.
+        scale_[c] = width > 0 && width < std::numeric_limits<double>::infinity()
+                        ? kLevelSpan / width
+                        : 0.0;
+        levels_[c].clear();
+        values_[c].clear();
+    }
     used_ = 0;
     size_ = 0;
     compared_ = 0;
 }
 
-bool MinimalTriples::add_if_uncovered(double first, double second, double third) {
-    const Scan found =
-        scan_(first_.data(), second_.data(), third_.data(), first_.size(), first, second, third);
+// Subtracting, scaling by a factor >= 0, clamping and truncating each keep
+// the order of values, so the levels do. NaN, from infinite values, goes to
+// the lowest level along with every other value of its column.
+std::int16_t MinimalTriples::level(std::size_t column, double value) const {
+    const double scaled = (value - lowest_[column]) * scale_[column];
+    const double clamped = scaled >= 0.0 ? std::min(scaled, kLevelSpan) : 0.0;
+    return static_cast<std::int16_t>(kLowestLevel + static_cast<int>(clamped));
+}
+
+bool MinimalTriples::add_if_uncovered(const std::array<double, 3>& triple) {
+    const std::array<std::int16_t, 3> levels{level(0, triple[0]), level(1, triple[1]),
+                                             level(2, triple[2])};
+    const Columns kept{{levels_[0].data(), levels_[1].data(), levels_[2].data()},
+                       {values_[0].data(), values_[1].data(), values_[2].data()},
+                       levels_[0].size()};
+    const Scan found = scan_(kept, levels, triple);
     compared_ += found.n_compared;
     if (found.covered) return false;
     size_ -= found.n_beaten;
     // Marked places cost every later scan: a quarter of them is enough.
     if (4 * size_ < 3 * used_) drop_marked();
-    append(first, second, third);
+    append(levels, triple);
     return true;
 }
 
 void MinimalTriples::drop_marked() {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < used_; ++i) {
-        if (std::isnan(first_[i])) continue;
-        first_[kept] = first_[i];
-        second_[kept] = second_[i];
-        third_[kept] = third_[i];
+        if (levels_[0][i] == kMarked) continue;
+        for (std::size_t c = 0; c < 3; ++c) {
+            levels_[c][kept] = levels_[c][i];
+            values_[c][kept] = values_[c][i];
+        }
         ++kept;
     }
     used_ = kept;
     const std::size_t padded = (kept + kStep - 1) / kStep * kStep;
-    for (std::vector<double>* column : {&first_, &second_, &third_}) {
-        column->resize(padded);
-        std::fill(column->begin() + kept, column->end(), kMarked);
+    for (std::size_t c = 0; c < 3; ++c) {
+        levels_[c].resize(padded);
+        values_[c].resize(padded);
     }
+    std::fill(levels_[0].begin() + kept, levels_[0].end(), kMarked);
+    std::fill(levels_[1].begin() + kept, levels_[1].end(), kUnder);
 }
 
-void MinimalTriples::append(double first, double second, double third) {
-    if (used_ == first_.size())
-        for (std::vector<double>* column : {&first_, &second_, &third_})
-            column->insert(column->end(), kStep, kMarked);
-    first_[used_] = first;
-    second_[used_] = second;
-    third_[used_] = third;
+void MinimalTriples::append(const std::array<std::int16_t, 3>& levels,
+                            const std::array<double, 3>& triple) {
+    if (used_ == levels_[0].size()) {
+        levels_[0].insert(levels_[0].end(), kStep, kMarked);
+        levels_[1].insert(levels_[1].end(), kStep, kUnder);
+        levels_[2].insert(levels_[2].end(), kStep, 0);
+        for (std::vector<double>& column : values_) column.insert(column.end(), kStep, 0.0);
+    }
+    for (std::size_t c = 0; c < 3; ++c) {
+        levels_[c][used_] = levels[c];
+        values_[c][used_] = triple[c];
+    }
     ++used_;
     ++size_;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -10,22 +12,39 @@ namespace quorvel {
 // greater than in all three values. The last three values of a
 // four-variable set in lexicographic order mostly leave a few hundred such
 // triples where the rows number ten thousand, so a query compares them all,
-// several at once.
+// many at once: each value is also kept as a 16-bit level, a rounding that
+// keeps the order of values, so that levels rule out all but the rare
+// triples whose exact values then decide.
 class MinimalTriples {
 public:
+    // The span of one value over the triples to come. Values outside it
+    // are handled all the same, only with coarser levels.
+    struct Bounds {
+        double lowest;
+        double highest;
+    };
+
+    // The kept triples as a kernel reads them: n_places of each column, a
+    // whole number of steps.
+    struct Columns {
+        std::array<std::int16_t*, 3> levels;
+        std::array<const double*, 3> values;
+        std::size_t n_places;
+    };
+
     // What one scan of the kept triples found, and how many places it read.
     struct Scan {
         bool covered;
         std::size_t n_beaten;
         std::size_t n_compared;
     };
-    // The scan for one width of vector. It marks the triples the query
-    // beats; n_places is a whole number of steps.
+
+    // The scan for one width of vector. Unless the query is covered, it
+    // marks the triples the query beats.
     struct Kernel {
         const char* name;
-        Scan (*run)(double* first, const double* second, const double* third,
-                    std::size_t n_places, double query_first, double query_second,
-                    double query_third);
+        Scan (*run)(const Columns& kept, const std::array<std::int16_t, 3>& query_levels,
+                    const std::array<double, 3>& query);
     };
 
     // The kernels this processor can run, the fastest first: the one used
@@ -34,26 +53,28 @@ public:
 
     explicit MinimalTriples(const Kernel& kernel = kernels().front()) : scan_(kernel.run) {}
 
-    void clear();
+    void clear(const std::array<Bounds, 3>& bounds);
 
     // Adds the triple unless an added triple is no greater in all three
     // values; returns whether it was added.
-    bool add_if_uncovered(double first, double second, double third);
+    bool add_if_uncovered(const std::array<double, 3>& triple);
 
     // How many places the queries since clear() have compared.
     std::size_t compared() const { return compared_; }
 
 private:
+    std::int16_t level(std::size_t column, double value) const;
     void drop_marked();
-    void append(double first, double second, double third);
+    void append(const std::array<std::int16_t, 3>& levels, const std::array<double, 3>& triple);
 
-    // Column by column, the first used_ places in use and the rest padding.
-    // A triple beaten by a later one is marked by a NaN first value, which
-    // is neither above nor below anything, until the marks are dropped.
     decltype(Kernel::run) scan_;
-    std::vector<double> first_;
-    std::vector<double> second_;
-    std::vector<double> third_;
+    std::array<double, 3> lowest_{};
+    std::array<double, 3> scale_{};
+    // Column by column, the first used_ places in use and the rest padding.
+    // A triple beaten by a later one is marked by a level no query has,
+    // until the marks are dropped.
+    std::array<std::vector<std::int16_t>, 3> levels_;
+    std::array<std::vector<double>, 3> values_;
     std::size_t used_ = 0;
     std::size_t size_ = 0;
     std::size_t compared_ = 0;

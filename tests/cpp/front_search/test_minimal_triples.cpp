@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <limits>
 #include <vector>
 
 #include "pareto/front_search/minimal_triples.hpp"
@@ -11,19 +12,27 @@ namespace {
 
 using testing::draw;
 
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
 // Against every triple added so far, with each kernel this processor runs: a
 // triple is covered exactly when one of them is no greater in all three
 // values. Triples mostly near a plane of equal sums, so hundreds stay kept
 // and the kept ones are marked and dropped in bulk; some above it (covered,
-// or equal to a kept one), a few below it, which beat many at once.
+// or equal to a kept one), some about a level off it, a few below it, which
+// beat many at once.
 TEST(ParetoFrontMinimalTriples, AddsExactlyTheTriplesNoEarlierTripleCovers) {
     for (const MinimalTriples::Kernel& kernel : MinimalTriples::kernels()) {
         std::mt19937_64 random(11);
         MinimalTriples triples(kernel);
         for (int round = 0; round < 10; ++round) {
-            triples.clear();
             std::vector<std::array<double, 3>> added;
             const int levels = draw(random, 2, 400);
+            // Bounds that fit the values, leave some outside, or give every
+            // value one level.
+            const double margin = draw(random, -levels / 2, 2);
+            const double highest = round % 5 == 4 ? -margin : levels + margin;
+            const double third_lowest = round % 3 == 2 ? -kInf : margin;
+            triples.clear({{{margin, highest}, {margin, highest}, {third_lowest, highest}}});
             const int n_triples = round == 0 ? 0 : draw(random, 1, 3000);
             for (int i = 0; i < n_triples; ++i) {
                 const int kind = draw(random, 0, 99);
@@ -34,11 +43,14 @@ TEST(ParetoFrontMinimalTriples, AddsExactlyTheTriplesNoEarlierTripleCovers) {
                     for (double& value : triple) value -= draw(random, 0, levels / 4 + 1);
                 } else if (kind < 40) {
                     triple[draw(random, 0, 2)] += draw(random, 0, 2);
+                } else if (kind < 60) {
+                    // About a level apart: exact values must decide.
+                    triple[draw(random, 0, 2)] += draw(random, -2, 2) * (levels / 65533.0);
                 }
                 bool covered = false;
                 for (const auto& [x, y, z] : added)
                     covered = covered || (x <= triple[0] && y <= triple[1] && z <= triple[2]);
-                ASSERT_EQ(triples.add_if_uncovered(triple[0], triple[1], triple[2]), !covered)
+                ASSERT_EQ(triples.add_if_uncovered(triple), !covered)
                     << kernel.name << ", round " << round << ", triple " << i;
                 if (!covered) added.push_back(triple);
             }
