@@ -51,13 +51,13 @@ std::size_t FourVariableDominance::sweep(std::span<const double> points,
     const double log_size = std::log2(static_cast<double>(order.size()) + 1.0);
     const auto comparisons_per_dominated = static_cast<std::size_t>(2.5 * log_size * log_size);
     constexpr std::size_t kComparisonsPerRow = 16;
+    // Over every row of points, in storage order: one quick pass.
     std::array<MinimalTriples::Bounds, 3> bounds;
     bounds.fill({std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()});
-    for (const KeyedIndex& entry : order)
+    for (std::size_t first = 0; first < points.size(); first += 4)
         for (std::size_t c = 0; c < 3; ++c) {
-            const double value = points[4 * std::size_t{entry.index} + 1 + c];
-            bounds[c].lowest = std::min(bounds[c].lowest, value);
-            bounds[c].highest = std::max(bounds[c].highest, value);
+            bounds[c].lowest = std::min(bounds[c].lowest, points[first + 1 + c]);
+            bounds[c].highest = std::max(bounds[c].highest, points[first + 1 + c]);
         }
     minima_.clear(bounds);
     std::size_t n_dominated = 0;
