@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-#include "lanes.hpp"
-
 namespace quorvel {
 
 // The range of y over which fast_log1p keeps its error bound.
@@ -37,6 +35,26 @@ inline constexpr double kFastLog1pHighest = 0x1p1000;
 // bound to be small against the distance of a quotient to a whole number.
 // Tiny y need no special care: z underflowing to 0 changes 1 + S by < 2^-1000.
 inline constexpr double kFastLog1pRelativeError = 0x1p-39;
+
+// Two doubles, and their bit patterns: one SSE2 register on x86_64. GCC and
+// Clang carry out the operators lane by lane on any target, without the
+// branches that keep a plain loop from vectorising.
+using DoubleLanes = double __attribute__((vector_size(16)));
+using BitLanes = std::uint64_t __attribute__((vector_size(16)));
+// Four of each: one AVX register, for code compiled for AVX2.
+using WideDoubleLanes = double __attribute__((vector_size(32)));
+using WideBitLanes = std::uint64_t __attribute__((vector_size(32)));
+
+template <class Doubles>
+struct LaneBits;
+template <>
+struct LaneBits<DoubleLanes> {
+    using type = BitLanes;
+};
+template <>
+struct LaneBits<WideDoubleLanes> {
+    using type = WideBitLanes;
+};
 
 // log1p of each lane without a call into the C library. Meaningful only in
 // [kFastLog1pLowest, kFastLog1pHighest]; other lanes get a meaningless value,

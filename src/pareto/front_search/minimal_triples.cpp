@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -33,6 +34,7 @@ constexpr std::size_t kStep = 2 * sizeof(WideLevels) / sizeof(std::int16_t);
 // Of the two bits per lane of a comparison's result, the lower ones.
 constexpr std::uint64_t kLowBitsOfLanes = 0x5555555555555555u;
 
+// A bit per byte of a comparison's result, so two per lane.
 [[gnu::always_inline]] inline unsigned byte_bits(const Levels& mask) {
 #if defined(__x86_64__)
     return static_cast<unsigned>(_mm_movemask_epi8(__m128i(mask)));
@@ -81,10 +83,28 @@ template <class Lanes>
     load(first, kept_first);
     load(second, kept_second);
     load(third, kept_third);
-    result.covering = (kept_first <= query_first) & (kept_second <= query_second) &
-                      (kept_third <= query_third);
-    result.beaten = (query_first <= kept_first) & (query_second <= kept_second) &
-                    (query_third <= kept_third);
+    result.covering =
+        (kept_first <= query_first) & (kept_second <= query_second) & (kept_third <= query_third);
+    result.beaten =
+        (query_first <= kept_first) & (query_second <= kept_second) & (query_third <= kept_third);
+}
+
+// Bit 2i stands for place i of a step of two vectors.
+template <class Lanes>
+[[gnu::always_inline]] inline std::uint64_t step_bits(const Lanes& low, const Lanes& high) {
+    return (byte_bits(low) | std::uint64_t{byte_bits(high)} << sizeof(Lanes)) & kLowBitsOfLanes;
+}
+
+bool kept_no_greater(const MinimalTriples::Columns& kept, std::size_t place,
+                     const std::array<double, 3>& query) {
+    return kept.values[0][place] <= query[0] && kept.values[1][place] <= query[1] &&
+           kept.values[2][place] <= query[2];
+}
+
+bool query_no_greater(const MinimalTriples::Columns& kept, std::size_t place,
+                      const std::array<double, 3>& query) {
+    return query[0] <= kept.values[0][place] && query[1] <= kept.values[1][place] &&
+           query[2] <= kept.values[2][place];
 }
 
 // Rounding keeps the order, so a triple no greater than the query has no
@@ -112,28 +132,19 @@ template <class Lanes>
         Comparison<Lanes> at_low, at_high;
         compare(first + low, second + low, third + low, query_first, query_second, query_third,
                 at_low);
-        compare(first + high, second + high, third + high, query_first, query_second,
-                query_third, at_high);
+        compare(first + high, second + high, third + high, query_first, query_second, query_third,
+                at_high);
         if (!any_lane(at_low.covering | at_low.beaten | at_high.covering | at_high.beaten))
             continue;
-        // Bit 2i of these stands for place low + i.
-        const std::uint64_t covering =
-            (byte_bits(at_low.covering) | std::uint64_t{byte_bits(at_high.covering)} << (2 * kLanes)) &
-            kLowBitsOfLanes;
-        const std::uint64_t beaten =
-            (byte_bits(at_low.beaten) | std::uint64_t{byte_bits(at_high.beaten)} << (2 * kLanes)) &
-            kLowBitsOfLanes;
         if (n_beaten == 0)
-            for (std::uint64_t bits = covering; bits != 0; bits &= bits - 1) {
-                const std::size_t place = low + std::countr_zero(bits) / 2;
-                if (kept.values[0][place] <= query[0] && kept.values[1][place] <= query[1] &&
-                    kept.values[2][place] <= query[2])
+            for (std::uint64_t bits = step_bits(at_low.covering, at_high.covering); bits != 0;
+                 bits &= bits - 1)
+                if (kept_no_greater(kept, low + std::countr_zero(bits) / 2, query))
                     return {true, 0, kept.n_places - low};
-            }
-        for (std::uint64_t bits = beaten; bits != 0; bits &= bits - 1) {
+        for (std::uint64_t bits = step_bits(at_low.beaten, at_high.beaten); bits != 0;
+             bits &= bits - 1) {
             const std::size_t place = low + std::countr_zero(bits) / 2;
-            if (query[0] <= kept.values[0][place] && query[1] <= kept.values[1][place] &&
-                query[2] <= kept.values[2][place]) {
+            if (query_no_greater(kept, place, query)) {
                 first[place] = kMarked;
                 second[place] = kUnder;
                 ++n_beaten;
@@ -178,9 +189,8 @@ void MinimalTriples::clear(const std::array<Bounds, 3>& bounds) {
         lowest_[c] = bounds[c].lowest;
         const double width = bounds[c].highest - bounds[c].lowest;
         // An empty or unbounded span leaves one level for every value.
-        scale_[c] = width > 0 && width < std::numeric_limits<double>::infinity()
-                        ? kLevelSpan / width
-                        : 0.0;
+        scale_[c] =
+            width > 0 && width < std::numeric_limits<double>::infinity() ? kLevelSpan / width : 0.0;
         levels_[c].clear();
         values_[c].clear();
     }

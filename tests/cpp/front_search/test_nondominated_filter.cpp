@@ -37,8 +37,8 @@ std::vector<double> distinct_rows(std::mt19937_64& random, std::size_t n_rows,
 // or is dominated; then one worse twin of each, dominated by it alone. A set
 // that ends with them has its earlier rows mostly dominated, its middle ones
 // all surviving and its last ones all dominated.
-void append_trade_off(std::mt19937_64& random, std::vector<double>& points,
-                      std::size_t n_variables, std::size_t n_rows, int levels) {
+void append_trade_off(std::mt19937_64& random, std::vector<double>& points, std::size_t n_variables,
+                      std::size_t n_rows, int levels) {
     // Fine enough that rows seldom repeat their other values.
     constexpr int kSum = 1 << 20;
     std::vector<double> twins;
