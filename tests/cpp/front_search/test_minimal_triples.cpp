@@ -19,7 +19,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // values. Triples mostly near a plane of equal sums, so hundreds stay kept
 // and the kept ones are marked and dropped in bulk; some above it (covered,
 // or equal to a kept one), some about a level off it, a few below it, which
-// beat many at once.
+// beat many at once, and a few with an infinite or huge value.
 TEST(ParetoFrontMinimalTriples, AddsExactlyTheTriplesNoEarlierTripleCovers) {
     for (const MinimalTriples::Kernel& kernel : MinimalTriples::kernels()) {
         std::mt19937_64 random(11);
@@ -46,6 +46,10 @@ TEST(ParetoFrontMinimalTriples, AddsExactlyTheTriplesNoEarlierTripleCovers) {
                 } else if (kind < 60) {
                     // About a level apart: exact values must decide.
                     triple[draw(random, 0, 2)] += draw(random, -2, 2) * (levels / 65533.0);
+                } else if (kind < 63) {
+                    // Overflowed sums, beyond any bounds.
+                    const double extremes[] = {-kInf, -1e300, 1e300, kInf};
+                    triple[draw(random, 0, 2)] = extremes[draw(random, 0, 3)];
                 }
                 bool covered = false;
                 for (const auto& [x, y, z] : added)
