@@ -52,13 +52,16 @@ constexpr std::uint64_t kLowBitsOfLanes = 0x5555555555555555u;
     return byte_bits(halves[0]) | byte_bits(halves[1]) << 16;
 }
 
-// Whether any lane holds: the halves of a wide vector are merged first.
-[[gnu::always_inline]] inline bool any_lane(const Levels& mask) { return byte_bits(mask) != 0; }
+// Whether every lane is all ones: the halves of a wide vector are merged
+// first.
+[[gnu::always_inline]] inline bool all_lanes(const Levels& mask) {
+    return byte_bits(mask) == 0xFFFFu;
+}
 
-[[gnu::always_inline]] inline bool any_lane(const WideLevels& mask) {
+[[gnu::always_inline]] inline bool all_lanes(const WideLevels& mask) {
     Levels halves[2];
     std::memcpy(halves, &mask, sizeof(mask));
-    return any_lane(halves[0] | halves[1]);
+    return all_lanes(halves[0] & halves[1]);
 }
 
 // Vectors go by reference: by value, the wide ones would need AVX in every
@@ -68,10 +71,13 @@ template <class Lanes>
     std::memcpy(&lanes, levels, sizeof(lanes));
 }
 
+// Lanes of all ones where a kept triple is not no greater than the query,
+// and where the query is not no greater than it: integer vectors compare
+// by "greater" in one instruction.
 template <class Lanes>
 struct Comparison {
-    Lanes covering;
-    Lanes beaten;
+    Lanes not_covering;
+    Lanes not_beaten;
 };
 
 template <class Lanes>
@@ -83,10 +89,10 @@ template <class Lanes>
     load(first, kept_first);
     load(second, kept_second);
     load(third, kept_third);
-    result.covering =
-        (kept_first <= query_first) & (kept_second <= query_second) & (kept_third <= query_third);
-    result.beaten =
-        (query_first <= kept_first) & (query_second <= kept_second) & (query_third <= kept_third);
+    result.not_covering =
+        (kept_first > query_first) | (kept_second > query_second) | (kept_third > query_third);
+    result.not_beaten =
+        (query_first > kept_first) | (query_second > kept_second) | (query_third > kept_third);
 }
 
 // Bit 2i stands for place i of a step of two vectors.
@@ -134,14 +140,15 @@ template <class Lanes>
                 at_low);
         compare(first + high, second + high, third + high, query_first, query_second, query_third,
                 at_high);
-        if (!any_lane(at_low.covering | at_low.beaten | at_high.covering | at_high.beaten))
+        if (all_lanes(at_low.not_covering & at_low.not_beaten & at_high.not_covering &
+                      at_high.not_beaten))
             continue;
         if (n_beaten == 0)
-            for (std::uint64_t bits = step_bits(at_low.covering, at_high.covering); bits != 0;
-                 bits &= bits - 1)
+            for (std::uint64_t bits = step_bits(~at_low.not_covering, ~at_high.not_covering);
+                 bits != 0; bits &= bits - 1)
                 if (kept_no_greater(kept, low + std::countr_zero(bits) / 2, query))
                     return {true, 0, kept.n_places - low};
-        for (std::uint64_t bits = step_bits(at_low.beaten, at_high.beaten); bits != 0;
+        for (std::uint64_t bits = step_bits(~at_low.not_beaten, ~at_high.not_beaten); bits != 0;
              bits &= bits - 1) {
             const std::size_t place = low + std::countr_zero(bits) / 2;
             if (query_no_greater(kept, place, query)) {
