@@ -27,12 +27,10 @@ void FourVariableDominance::mark(std::span<const double> points,
     if (sweep(points, order) == n_points) return;
 
     // The rows the sweep marked stay marked, and splitting passes over them.
-    lowest_fourth_.reset(rank_column(points, 4, 2, by_third_, scratch_, third_rank_));
     items_.resize(n_points);
     for (std::size_t position = 0; position < n_points; ++position) {
-        const std::size_t row = order[position].index;
-        items_[position] = {points[4 * row + 1], points[4 * row + 3], third_rank_[row],
-                            static_cast<CompactIndex>(position)};
+        const double* row = points.data() + 4 * std::size_t{order[position].index};
+        items_[position] = {row[1], row[2], row[3], static_cast<CompactIndex>(position)};
     }
     merged_.resize(n_points);
     solve(0, n_points);
@@ -90,7 +88,7 @@ void FourVariableDominance::solve(std::size_t begin, std::size_t end) {
             const Item& later = items_[j];
             for (std::size_t i = begin; i < j && !dominated_[later.position]; ++i) {
                 const Item& earlier = items_[i];
-                if (earlier.second <= later.second && earlier.third_rank <= later.third_rank &&
+                if (earlier.second <= later.second && earlier.third <= later.third &&
                     earlier.fourth <= later.fourth)
                     dominated_[later.position] = 1;
             }
@@ -105,21 +103,22 @@ void FourVariableDominance::solve(std::size_t begin, std::size_t end) {
 }
 
 // Both halves are sorted by the second value. Walking the later half in that
-// order, every earlier row with a second value no greater has been entered
-// into the tree, so one prefix query tells whether one is also no worse in
-// the third and fourth. A row already marked needs no query, and as a
+// order, every earlier row with a second value no greater has been added to
+// the staircase, which tells whether one is also no worse in the third and
+// fourth: its steps stay in cache, where a tree over the ranks of the third
+// spanned the whole set. A row already marked needs no query, and as a
 // dominator it is stood in for by the row that dominates it.
 void FourVariableDominance::compare_halves(std::size_t begin, std::size_t middle, std::size_t end) {
     std::size_t earlier = begin;
+    earlier_pairs_.clear();
     for (std::size_t later = middle; later < end; ++later) {
         const Item& row = items_[later];
         for (; earlier < middle && items_[earlier].second <= row.second; ++earlier)
             if (!dominated_[items_[earlier].position])
-                lowest_fourth_.lower(items_[earlier].third_rank, items_[earlier].fourth);
-        if (!dominated_[row.position] && lowest_fourth_.any_at_most(row.third_rank, row.fourth))
+                earlier_pairs_.add_if_uncovered(items_[earlier].third, items_[earlier].fourth);
+        if (!dominated_[row.position] && earlier_pairs_.covers(row.third, row.fourth))
             dominated_[row.position] = 1;
     }
-    for (std::size_t i = begin; i < earlier; ++i) lowest_fourth_.clear(items_[i].third_rank);
 
     std::merge(items_.begin() + begin, items_.begin() + middle, items_.begin() + middle,
                items_.begin() + end, merged_.begin() + begin, by_second);

@@ -8,7 +8,7 @@
 #include "compact_index.hpp"
 #include "key_sort.hpp"
 #include "minimal_triples.hpp"
-#include "prefix_minimum_tree.hpp"
+#include "staircase.hpp"
 
 namespace quorvel {
 
@@ -16,10 +16,10 @@ namespace quorvel {
 // lexicographic order a row is dominated exactly when an earlier row is no
 // worse in the last three values. A sweep over the order that keeps the
 // survivors' minimal triples settles sets where most rows are dominated; the
-// rest goes to divide and conquer, O(n log^2 n): halving the order, the
-// earlier half is tested against the later one by a sweep over the second
-// value that keeps, per rank of the third, the least fourth value; each half
-// is then split the same way.
+// rest goes to divide and conquer: halving the order, the earlier half is
+// tested against the later one by a sweep over the second value that keeps
+// the staircase of the earlier rows' third and fourth values; each half is
+// then split the same way.
 class FourVariableDominance {
 public:
     // order lists the rows of points lexicographically.
@@ -31,8 +31,8 @@ public:
 private:
     struct Item {
         double second;
+        double third;
         double fourth;
-        CompactIndex third_rank;
         CompactIndex position;
     };
 
@@ -46,10 +46,7 @@ private:
     std::vector<Item> items_;
     std::vector<Item> merged_;
     std::vector<std::uint8_t> dominated_;
-    std::vector<KeyedIndex> by_third_;
-    std::vector<KeyedIndex> scratch_;
-    std::vector<CompactIndex> third_rank_;
-    PrefixMinimumTree lowest_fourth_;
+    Staircase earlier_pairs_;
 };
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <span>
 #include <utility>
 
 namespace quorvel {
@@ -26,9 +27,8 @@ std::uint64_t high_part(const KeyedIndex& entry) { return entry.key >> (8 * kLow
 
 // Stable least-significant-first sort by bytes [first, last) of the keys.
 // Returns whichever of the two spans ends up holding the sorted entries.
-std::span<KeyedIndex> radix_sort_bytes(std::span<KeyedIndex> entries,
-                                       std::span<KeyedIndex> scratch, unsigned first,
-                                       unsigned last) {
+std::span<KeyedIndex> radix_sort_bytes(std::span<KeyedIndex> entries, std::span<KeyedIndex> scratch,
+                                       unsigned first, unsigned last) {
     std::array<std::array<std::size_t, 256>, kKeyBytes> counts{};
     for (const KeyedIndex& entry : entries)
         for (unsigned pass = first; pass < last; ++pass)
@@ -77,27 +77,6 @@ void sort_by_key(std::vector<KeyedIndex>& entries, std::vector<KeyedIndex>& scra
         }
         run = run_end;
     }
-}
-
-std::size_t rank_keys(const std::vector<KeyedIndex>& sorted, std::vector<CompactIndex>& rank_of) {
-    rank_of.resize(sorted.size());
-    std::size_t n_ranks = 0;
-    for (std::size_t i = 0; i < sorted.size(); ++i) {
-        if (i == 0 || sorted[i].key != sorted[i - 1].key) ++n_ranks;
-        rank_of[sorted[i].index] = static_cast<CompactIndex>(n_ranks);
-    }
-    return n_ranks;
-}
-
-std::size_t rank_column(std::span<const double> rows, std::size_t n_variables, std::size_t column,
-                        std::vector<KeyedIndex>& entries, std::vector<KeyedIndex>& scratch,
-                        std::vector<CompactIndex>& rank_of) {
-    const std::size_t n_rows = rows.size() / n_variables;
-    entries.resize(n_rows);
-    for (std::size_t i = 0; i < n_rows; ++i)
-        entries[i] = {order_key(rows[n_variables * i + column]), static_cast<CompactIndex>(i)};
-    sort_by_key(entries, scratch);
-    return rank_keys(entries, rank_of);
 }
 
 }  // namespace quorvel

@@ -27,22 +27,37 @@ void Staircase::clear() {
 
 // The step with the greatest second value not above `second` has the least
 // third among those steps: the pair is covered exactly when that third is no
-// greater. Otherwise the steps the pair is no worse than follow that step.
-bool Staircase::add_if_uncovered(double second, double third) {
-    std::size_t block = 0;
-    std::size_t position = 0;  // of the first step whose second value is not below
-    if (!blocks_[0].empty() && firsts_[0] <= second) {
-        block = last_at_most(firsts_.data(), firsts_.size(), second, [](double v) { return v; });
-        const std::vector<Step>& steps = blocks_[block];
-        position = last_at_most(steps.data(), steps.size(), second,
-                                [](const Step& step) { return step.second; });
-        if (steps[position].third <= third) return false;
-        position += steps[position].second < second;
-        if (position == steps.size() && block + 1 < blocks_.size()) {
-            ++block;
-            position = 0;
-        }
+// greater. Otherwise the steps the pair is no worse than follow that step,
+// from `position` of `block` on.
+[[gnu::always_inline]] inline bool Staircase::locate(double second, double third,
+                                                     std::size_t& block,
+                                                     std::size_t& position) const {
+    block = 0;
+    position = 0;
+    if (blocks_[0].empty() || second < firsts_[0]) return false;
+    block = last_at_most(firsts_.data(), firsts_.size(), second, [](double v) { return v; });
+    const std::vector<Step>& steps = blocks_[block];
+    position = last_at_most(steps.data(), steps.size(), second,
+                            [](const Step& step) { return step.second; });
+    if (steps[position].third <= third) return true;
+    position += steps[position].second < second;
+    if (position == steps.size() && block + 1 < blocks_.size()) {
+        ++block;
+        position = 0;
     }
+    return false;
+}
+
+bool Staircase::covers(double second, double third) const {
+    std::size_t block;
+    std::size_t position;
+    return locate(second, third, block, position);
+}
+
+bool Staircase::add_if_uncovered(double second, double third) {
+    std::size_t block;
+    std::size_t position;
+    if (locate(second, third, block, position)) return false;
 
     std::vector<Step>& steps = blocks_[block];
     std::size_t beaten_end = position;

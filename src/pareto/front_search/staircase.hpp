@@ -21,6 +21,9 @@ public:
     // returns whether it was added.
     bool add_if_uncovered(double second, double third);
 
+    // Whether an added pair is no greater in both values.
+    bool covers(double second, double third) const;
+
 private:
     static constexpr std::size_t kBlockSteps = 64;
 
@@ -29,6 +32,7 @@ private:
         double third;
     };
 
+    bool locate(double second, double third, std::size_t& block, std::size_t& position) const;
     void insert_step(std::size_t block, std::size_t position, Step step);
     void drop_following_blocks(std::size_t block, double third);
 

@@ -13,10 +13,10 @@ namespace {
 using testing::draw;
 
 // Against every pair added so far: a pair is covered exactly when one of them
-// is no greater in both values. Pairs mostly along a falling diagonal, so
-// thousands of steps build up over many blocks, with pairs above it (covered)
-// and a few below it, which beat runs of up to hundreds of steps. One
-// staircase serves every round, cleared in between.
+// is no greater in both values, asked alone or on adding. Pairs mostly along
+// a falling diagonal, so thousands of steps build up over many blocks, with
+// pairs above it (covered) and a few below it, which beat runs of up to
+// hundreds of steps. One staircase serves every round, cleared in between.
 TEST(ParetoFrontStaircase, AddsExactlyThePairsNoEarlierPairCovers) {
     std::mt19937_64 random(5);
     Staircase staircase;
@@ -38,6 +38,8 @@ TEST(ParetoFrontStaircase, AddsExactlyThePairsNoEarlierPairCovers) {
             }
             bool covered = false;
             for (const auto& [s, t] : added) covered = covered || (s <= second && t <= third);
+            ASSERT_EQ(staircase.covers(second, third), covered)
+                << "round " << round << ", pair " << i;
             ASSERT_EQ(staircase.add_if_uncovered(second, third), !covered)
                 << "round " << round << ", pair " << i;
             if (!covered) added.emplace_back(second, third);
