@@ -12,9 +12,6 @@ namespace {
 // Below this many rows comparing every pair is cheaper than splitting.
 constexpr std::size_t kSmallRange = 24;
 
-// Rows are read in sorted order, scattered over the set.
-constexpr std::size_t kPrefetchAhead = 16;
-
 // The sweep looks at its costs every this many rows.
 constexpr std::size_t kSweepCheck = 64;
 
@@ -66,9 +63,7 @@ std::size_t FourVariableDominance::sweep(std::span<const double> points,
             minima_.compared() >
                 comparisons_per_dominated * n_dominated + kComparisonsPerRow * position)
             return position;
-        if (position + kPrefetchAhead < order.size())
-            __builtin_prefetch(points.data() +
-                               4 * std::size_t{order[position + kPrefetchAhead].index});
+        prefetch_row_ahead(points.data(), order, position, 4);
         const double* row = points.data() + 4 * std::size_t{order[position].index};
         if (!minima_.add_if_uncovered({row[1], row[2], row[3]})) {
             dominated_[position] = 1;

@@ -242,23 +242,22 @@ void MinimalTriples::drop_marked() {
         ++kept;
     }
     used_ = kept;
-    const std::size_t padded = (kept + kStep - 1) / kStep * kStep;
+    set_places((kept + kStep - 1) / kStep * kStep);
+}
+
+// Places from used_ on are padding, marked like a beaten triple.
+void MinimalTriples::set_places(std::size_t n_places) {
     for (std::size_t c = 0; c < 3; ++c) {
-        levels_[c].resize(padded);
-        values_[c].resize(padded);
+        levels_[c].resize(n_places);
+        values_[c].resize(n_places);
     }
-    std::fill(levels_[0].begin() + kept, levels_[0].end(), kMarked);
-    std::fill(levels_[1].begin() + kept, levels_[1].end(), kUnder);
+    std::fill(levels_[0].begin() + used_, levels_[0].end(), kMarked);
+    std::fill(levels_[1].begin() + used_, levels_[1].end(), kUnder);
 }
 
 void MinimalTriples::append(const std::array<std::int16_t, 3>& levels,
                             const std::array<double, 3>& triple) {
-    if (used_ == levels_[0].size()) {
-        levels_[0].insert(levels_[0].end(), kStep, kMarked);
-        levels_[1].insert(levels_[1].end(), kStep, kUnder);
-        levels_[2].insert(levels_[2].end(), kStep, 0);
-        for (std::vector<double>& column : values_) column.insert(column.end(), kStep, 0.0);
-    }
+    if (used_ == levels_[0].size()) set_places(used_ + kStep);
     for (std::size_t c = 0; c < 3; ++c) {
         levels_[c][used_] = levels[c];
         values_[c][used_] = triple[c];

@@ -65,6 +65,7 @@ public:
 private:
     std::int16_t level(std::size_t column, double value) const;
     void drop_marked();
+    void set_places(std::size_t n_places);
     void append(const std::array<std::int16_t, 3>& levels, const std::array<double, 3>& triple);
 
     decltype(Kernel::run) scan_;

@@ -10,10 +10,6 @@ namespace quorvel {
 
 namespace {
 
-// Rows are read in sorted order, scattered over the set: loading them this
-// far ahead hides most of the wait.
-constexpr std::size_t kPrefetchAhead = 16;
-
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 }  // namespace
@@ -133,9 +129,7 @@ void NondominatedFilter::sweep_two(std::span<const double> points,
 void NondominatedFilter::sweep_three(std::span<const double> points,
                                      std::vector<CompactIndex>& survivors) {
     for (std::size_t position = 0; position < order_.size(); ++position) {
-        if (position + kPrefetchAhead < order_.size())
-            __builtin_prefetch(points.data() +
-                               3 * std::size_t{order_[position + kPrefetchAhead].index});
+        prefetch_row_ahead(points.data(), order_, position, 3);
         const CompactIndex index = order_[position].index;
         const double* row = points.data() + 3 * std::size_t{index};
         if (staircase_.add_if_uncovered(row[1], row[2])) survivors.push_back(index);
