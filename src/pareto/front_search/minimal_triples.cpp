@@ -7,7 +7,7 @@
 #include <limits>
 
 #if defined(__x86_64__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace quorvel {
@@ -113,20 +113,44 @@ bool query_no_greater(const MinimalTriples::Columns& kept, std::size_t place,
            query[2] <= kept.values[2][place];
 }
 
+// Settles a step of places from `low` on whose levels left candidates:
+// bit kBitsPerPlace * i of each mask stands for place low + i, and only the
+// exact values decide. The kept triples are pairwise incomparable, so a
+// triple that beats one of them is covered by none: once the scan has
+// marked a beaten triple it looks no more for a covering one. Returns
+// whether the query is covered.
+template <unsigned kBitsPerPlace>
+[[gnu::always_inline]] inline bool settle_step(const MinimalTriples::Columns& kept,
+                                               const std::array<double, 3>& query, std::size_t low,
+                                               std::uint64_t may_cover, std::uint64_t may_be_beaten,
+                                               std::size_t& n_beaten) {
+    if (n_beaten == 0)
+        for (; may_cover != 0; may_cover &= may_cover - 1)
+            if (kept_no_greater(kept, low + std::countr_zero(may_cover) / kBitsPerPlace, query))
+                return true;
+    for (; may_be_beaten != 0; may_be_beaten &= may_be_beaten - 1) {
+        const std::size_t place = low + std::countr_zero(may_be_beaten) / kBitsPerPlace;
+        if (query_no_greater(kept, place, query)) {
+            kept.levels[0][place] = kMarked;
+            kept.levels[1][place] = kUnder;
+            ++n_beaten;
+        }
+    }
+    return false;
+}
+
 // Rounding keeps the order, so a triple no greater than the query has no
 // greater levels, and the levels only leave the exact values to confirm.
-// The kept triples are pairwise incomparable, so a triple that beats one of
-// them is covered by none: from there on the scan only marks the triples it
-// beats. Newest first: a row's dominator is mostly a recent one. Two vectors
-// a step, so that the one test of a step that finds nothing (the most
-// common) is shared.
+// Newest first: a row's dominator is mostly a recent one. Two vectors a
+// step, so that the one test of a step that finds nothing (the most common)
+// is shared.
 template <class Lanes>
 [[gnu::always_inline]] inline MinimalTriples::Scan scan_in_lanes(
     const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
     const std::array<double, 3>& query) {
     constexpr std::size_t kLanes = sizeof(Lanes) / sizeof(std::int16_t);
-    std::int16_t* const first = kept.levels[0];
-    std::int16_t* const second = kept.levels[1];
+    const std::int16_t* const first = kept.levels[0];
+    const std::int16_t* const second = kept.levels[1];
     const std::int16_t* const third = kept.levels[2];
     const Lanes query_first = Lanes{} + query_levels[0];
     const Lanes query_second = Lanes{} + query_levels[1];
@@ -143,20 +167,9 @@ template <class Lanes>
         if (all_lanes(at_low.not_covering & at_low.not_beaten & at_high.not_covering &
                       at_high.not_beaten))
             continue;
-        if (n_beaten == 0)
-            for (std::uint64_t bits = step_bits(~at_low.not_covering, ~at_high.not_covering);
-                 bits != 0; bits &= bits - 1)
-                if (kept_no_greater(kept, low + std::countr_zero(bits) / 2, query))
-                    return {true, 0, kept.n_places - low};
-        for (std::uint64_t bits = step_bits(~at_low.not_beaten, ~at_high.not_beaten); bits != 0;
-             bits &= bits - 1) {
-            const std::size_t place = low + std::countr_zero(bits) / 2;
-            if (query_no_greater(kept, place, query)) {
-                first[place] = kMarked;
-                second[place] = kUnder;
-                ++n_beaten;
-            }
-        }
+        if (settle_step<2>(kept, query, low, step_bits(~at_low.not_covering, ~at_high.not_covering),
+                           step_bits(~at_low.not_beaten, ~at_high.not_beaten), n_beaten))
+            return {true, 0, kept.n_places - low};
     }
     return {false, n_beaten, kept.n_places};
 }
@@ -173,11 +186,43 @@ MinimalTriples::Scan narrow_scan(const MinimalTriples::Columns& kept,
     const std::array<double, 3>& query) {
     return scan_in_lanes<WideLevels>(kept, query_levels, query);
 }
+
+// A step is one register of 32 levels; comparisons give a bit per place
+// directly, and a comparison under the mask of the one before it tests a
+// whole triple in three instructions.
+[[gnu::target("avx512bw")]] MinimalTriples::Scan mask_scan(
+    const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
+    const std::array<double, 3>& query) {
+    static_assert(kStep == 32);
+    const __m512i query_first = _mm512_set1_epi16(query_levels[0]);
+    const __m512i query_second = _mm512_set1_epi16(query_levels[1]);
+    const __m512i query_third = _mm512_set1_epi16(query_levels[2]);
+    std::size_t n_beaten = 0;
+    for (std::size_t low = kept.n_places; low > 0;) {
+        low -= kStep;
+        const __m512i first = _mm512_loadu_si512(kept.levels[0] + low);
+        const __m512i second = _mm512_loadu_si512(kept.levels[1] + low);
+        const __m512i third = _mm512_loadu_si512(kept.levels[2] + low);
+        const __mmask32 may_cover = _mm512_mask_cmple_epi16_mask(
+            _mm512_mask_cmple_epi16_mask(_mm512_cmple_epi16_mask(first, query_first), second,
+                                         query_second),
+            third, query_third);
+        const __mmask32 may_be_beaten = _mm512_mask_cmpge_epi16_mask(
+            _mm512_mask_cmpge_epi16_mask(_mm512_cmpge_epi16_mask(first, query_first), second,
+                                         query_second),
+            third, query_third);
+        if ((may_cover | may_be_beaten) == 0) continue;
+        if (settle_step<1>(kept, query, low, may_cover, may_be_beaten, n_beaten))
+            return {true, 0, kept.n_places - low};
+    }
+    return {false, n_beaten, kept.n_places};
+}
 #endif
 
 std::vector<MinimalTriples::Kernel> kernels_of_this_processor() {
     std::vector<MinimalTriples::Kernel> kernels;
 #if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx512bw")) kernels.push_back({"avx512", mask_scan});
     if (__builtin_cpu_supports("avx2")) kernels.push_back({"avx2", wide_scan});
 #endif
     kernels.push_back({"eight lanes", narrow_scan});
