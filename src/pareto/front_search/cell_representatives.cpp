@@ -138,8 +138,7 @@ template <std::size_t N>
 void CellRepresentatives::locate_batch(std::size_t batch_size) {
     const std::size_t n_variables = N ? N : n_variables_;
     for (std::size_t j = 0; j < batch_size; ++j) {
-        batch_homes_[j] =
-            cells_.home_slot<N>({batch_keys_.data() + j * n_variables, n_variables});
+        batch_homes_[j] = cells_.home_slot<N>({batch_keys_.data() + j * n_variables, n_variables});
         cells_.prefetch(batch_homes_[j]);
     }
 }
@@ -149,8 +148,7 @@ void CellRepresentatives::place_batch(std::size_t batch_size) {
     const std::size_t n_variables = N ? N : n_variables_;
     for (std::size_t j = 0; j < batch_size; ++j) {
         const double* candidate = batch_targets_.data() + j * n_variables;
-        const std::span<const std::uint32_t> key(batch_keys_.data() + j * n_variables,
-                                                 n_variables);
+        const std::span<const std::uint32_t> key(batch_keys_.data() + j * n_variables, n_variables);
         latest_first_[batch_origins_[j].option] = key[0];
         const CellMap::Lookup found = cells_.find_or_insert<N>(key, batch_homes_[j]);
         if (found.inserted) {
@@ -158,7 +156,9 @@ void CellRepresentatives::place_batch(std::size_t batch_size) {
             origins_.push_back(batch_origins_[j]);
         } else {
             double* held = targets_.data() + found.cell * n_variables;
-            if (dominates(candidate, held, n_variables)) {
+            // Few candidates replace the row they meet (1 to 7 in 100 on the
+            // benchmark's tables), but whether a value is greater is a toss.
+            if (dominates_branch_free(candidate, held, n_variables)) {
                 copy_row(candidate, n_variables, held);
                 origins_[found.cell] = batch_origins_[j];
             }
