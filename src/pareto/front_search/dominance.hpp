@@ -5,7 +5,8 @@
 namespace quorvel {
 
 // a dominates b: no worse in every variable and better in at least one
-// (every variable is minimised).
+// (every variable is minimised). Stops at the first worse value: a row
+// compared with a long list of kept ones mostly stops there.
 inline bool dominates(const double* a, const double* b, std::size_t n_variables) {
     bool better = false;
     for (std::size_t v = 0; v < n_variables; ++v) {
