@@ -81,9 +81,10 @@ public:
     // their numbers to `forgotten`.
     void forget_below(std::uint32_t first, std::vector<CompactIndex>& forgotten);
 
-    // Appends the numbers of the cells in the table.
-    void list_held(std::vector<CompactIndex>& cells) const {
-        for (const CompactIndex slot : held_slots_) cells.push_back(slots_[slot * stride_]);
+    // Forgets every cell, appending their numbers to `forgotten`.
+    void forget_all(std::vector<CompactIndex>& forgotten) {
+        for (const CompactIndex slot : held_slots_) forgotten.push_back(slots_[slot * stride_]);
+        empty_held_slots();
     }
 
     // Cells numbered since the last clear(), forgotten ones included.

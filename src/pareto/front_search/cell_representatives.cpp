@@ -1,6 +1,10 @@
 #include "cell_representatives.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <utility>
 
 #include "dominance.hpp"
 #include "pareto/grid.hpp"
@@ -14,6 +18,44 @@ namespace {
 // enough for the prefetched slots to arrive, and the coordinates of a whole
 // batch are taken in one call over one span.
 constexpr std::size_t kBatch = 64;
+
+// Beyond this many candidates, listing them for the buckets could take more
+// memory than holding every cell they reach.
+constexpr std::size_t kMostCandidatesInBuckets = std::size_t{1} << 24;
+
+bool first_values_never_fall(std::span<const double> rows, std::size_t n_variables) {
+    for (std::size_t k = n_variables; k < rows.size(); k += n_variables)
+        if (rows[k] < rows[k - n_variables]) return false;
+    return true;
+}
+
+// The least and greatest first coordinate of the candidates, if the grid
+// accepts every candidate: it does if it accepts each variable's least and
+// greatest sum, since rounding is monotone.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> first_coordinates_if_all_valid(
+    std::span<const double> front_targets, std::span<const double> options, std::size_t n_variables,
+    double log_step) {
+    const auto bounds = [n_variables](std::span<const double> rows, std::size_t v) {
+        double low = std::numeric_limits<double>::infinity();
+        double high = -low;
+        for (std::size_t k = v; k < rows.size(); k += n_variables) {
+            if (std::isnan(rows[k])) return std::pair(rows[k], rows[k]);
+            low = std::min(low, rows[k]);
+            high = std::max(high, rows[k]);
+        }
+        return std::pair(low, high);
+    };
+    std::pair<std::uint32_t, std::uint32_t> first;
+    for (std::size_t v = 0; v < n_variables; ++v) {
+        const auto [front_low, front_high] = bounds(front_targets, v);
+        const auto [option_low, option_high] = bounds(options, v);
+        const double lowest = front_low + option_low;
+        const double highest = front_high + option_high;
+        if (!has_cell(lowest, log_step) || !has_cell(highest, log_step)) return std::nullopt;
+        if (v == 0) first = {cell_coordinate(lowest, log_step), cell_coordinate(highest, log_step)};
+    }
+    return first;
+}
 
 }  // namespace
 
@@ -37,10 +79,18 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     ensure_indexable(n_options);
     latest_first_.assign(n_options, 0);
     forgotten_below_ = 0;
-    forgetting_ = true;
     forget_at_ = cells_in_cache_;
     filter.start(n_variables);
 
+    // Rounding is monotone, so each option's candidates keep the order of
+    // the front's first values.
+    forgetting_ = first_values_never_fall(front_targets, n_variables);
+    // Buckets help only while the filter takes their cells as pieces.
+    bucket_coordinates_.reset();
+    if (!forgetting_ && filter.takes_pieces() &&
+        front_targets.size() / n_variables * n_options <= kMostCandidatesInBuckets)
+        bucket_coordinates_ =
+            first_coordinates_if_all_valid(front_targets, options, n_variables, log_step);
     switch (n_variables) {
     case 2:
         return collect_candidates<2>(front_targets, options, log_step, filter);
@@ -53,85 +103,137 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     }
 }
 
+std::span<const CellRepresentatives::Origin> CellRepresentatives::next_batch(
+    Origin& next, std::size_t front_size, std::size_t n_options) {
+    std::size_t batch_size = 0;
+    while (batch_size < kBatch && next.front_position < front_size) {
+        batch_origins_[batch_size++] = next;
+        if (++next.option == n_options) {
+            next.option = 0;
+            ++next.front_position;
+        }
+    }
+    return {batch_origins_.data(), batch_size};
+}
+
+template <std::size_t N>
+void CellRepresentatives::form_batch(std::span<const double> front_targets,
+                                     std::span<const double> options, std::span<const Origin> batch,
+                                     double log_step) {
+    const std::size_t n_variables = N ? N : n_variables_;
+    double* sum = batch_targets_.data();
+    for (const Origin& origin : batch) {
+        const double* parent = front_targets.data() + origin.front_position * n_variables;
+        const double* values = options.data() + origin.option * n_variables;
+        for (std::size_t v = 0; v < n_variables; ++v) sum[v] = parent[v] + values[v];
+        sum += n_variables;
+    }
+    // Forming a sum never fails, and the coordinates are taken in candidate
+    // order, so the first candidate the grid rejects ends the call.
+    const std::size_t n_values = batch.size() * n_variables;
+    cell_coordinates_into({batch_targets_.data(), n_values}, log_step,
+                          {batch_keys_.data(), n_values});
+}
+
+template <std::size_t N>
+void CellRepresentatives::merge_batch(std::span<const Origin> batch) {
+    cells_.make_room(batch.size());
+    locate_batch<N>(batch.size());
+    place_batch<N>(batch);
+    cancellation_.add(batch.size());
+}
+
 // Candidates in order: every option of a front member, member by member; a
 // batch may span members.
 template <std::size_t N>
 void CellRepresentatives::collect_candidates(std::span<const double> front_targets,
                                              std::span<const double> options, double log_step,
                                              NondominatedFilter& filter) {
+    const std::size_t front_size = front_targets.size() / n_variables_;
+    const std::size_t n_options = options.size() / n_variables_;
+    const std::size_t n_candidates = front_size * n_options;
+    Origin next{0, 0};
+    const auto merge_in_order = [&](std::size_t how_many) {
+        for (std::size_t merged = 0; merged < how_many && next.front_position < front_size;) {
+            const std::span<const Origin> batch = next_batch(next, front_size, n_options);
+            form_batch<N>(front_targets, options, batch, log_step);
+            keep_table_small(batch.size(), filter);
+            merge_batch<N>(batch);
+            merged += batch.size();
+        }
+    };
+    // Whether the cells of an unordered front would outgrow the cache is
+    // told by the first candidates: if so, the buckets start over.
+    const std::size_t sample = 8 * cells_in_cache_;
+    if (bucket_coordinates_ && n_candidates > sample) {
+        merge_in_order(sample);
+        if (cells_.held() * (n_candidates / sample) > 64 * cells_in_cache_) {
+            cells_.clear();
+            targets_.clear();
+            origins_.clear();
+            return collect_by_buckets<N>(front_targets, options, log_step, filter);
+        }
+    }
+    merge_in_order(n_candidates);
+    // The cells still held are final too.
+    if (forgetting_) forget_held_cells(filter);
+}
+
+// Only for candidates that all have a cell: the grid, seeing them out of
+// order, would otherwise fail at another candidate than the first it rejects.
+template <std::size_t N>
+void CellRepresentatives::collect_by_buckets(std::span<const double> front_targets,
+                                             std::span<const double> options, double log_step,
+                                             NondominatedFilter& filter) {
     const std::size_t n_variables = N ? N : n_variables_;
     const std::size_t front_size = front_targets.size() / n_variables;
     const std::size_t n_options = options.size() / n_variables;
+    buckets_.start(front_size * n_options, bucket_coordinates_->first, bucket_coordinates_->second);
     Origin next{0, 0};
     while (next.front_position < front_size) {
-        std::size_t batch_size = 0;
-        for (double* sum = batch_targets_.data(); batch_size < kBatch; ++batch_size) {
-            const double* parent = front_targets.data() + next.front_position * n_variables;
-            const double* values = options.data() + next.option * n_variables;
-            for (std::size_t v = 0; v < n_variables; ++v) sum[v] = parent[v] + values[v];
-            sum += n_variables;
-            batch_origins_[batch_size] = next;
-            if (++next.option == n_options) {
-                next.option = 0;
-                if (++next.front_position == front_size) {
-                    ++batch_size;
-                    break;
-                }
+        // Only the first values, laid end to end.
+        const std::span<const Origin> batch = next_batch(next, front_size, n_options);
+        for (std::size_t j = 0; j < batch.size(); ++j)
+            batch_targets_[j] = front_targets[batch[j].front_position * n_variables] +
+                                options[batch[j].option * n_variables];
+        cell_coordinates_into({batch_targets_.data(), batch.size()}, log_step,
+                              {batch_keys_.data(), batch.size()});
+        for (std::size_t j = 0; j < batch.size(); ++j) buckets_.add(batch_keys_[j]);
+        cancellation_.add(batch.size());
+    }
+    buckets_.sort(cells_in_cache_);
+    for (std::size_t b = 0; b < buckets_.n_buckets(); ++b) {
+        const std::span<const std::uint32_t> bucket = buckets_.bucket(b);
+        for (std::size_t first = 0; first < bucket.size(); first += kBatch) {
+            const std::size_t batch_size = std::min(kBatch, bucket.size() - first);
+            for (std::size_t j = 0; j < batch_size; ++j) {
+                const std::uint32_t candidate = bucket[first + j];
+                batch_origins_[j] = {static_cast<CompactIndex>(candidate / n_options),
+                                     static_cast<CompactIndex>(candidate % n_options)};
             }
+            const std::span<const Origin> batch(batch_origins_.data(), batch_size);
+            form_batch<N>(front_targets, options, batch, log_step);
+            merge_batch<N>(batch);
         }
-        // Forming a sum never fails, and the coordinates are taken in
-        // candidate order, so the first candidate the grid rejects ends the
-        // call.
-        const std::size_t n_values = batch_size * n_variables;
-        cell_coordinates_into({batch_targets_.data(), n_values}, log_step,
-                              {batch_keys_.data(), n_values});
-        keep_table_small(batch_size, log_step, filter);
-        cells_.make_room(batch_size);
-        locate_batch<N>(batch_size);
-        place_batch<N>(batch_size);
-        cancellation_.add(batch_size);
-    }
-    // The cells still held are final too.
-    if (forgetting_) {
-        final_cells_.clear();
-        cells_.list_held(final_cells_);
-        filter.take_piece(targets_, final_cells_);
+        forget_held_cells(filter);
     }
 }
 
-void CellRepresentatives::keep_table_small(std::size_t batch_size, double log_step,
-                                           NondominatedFilter& filter) {
-    if (!forgetting_) return;
-    if (cells_.held() + batch_size > forget_at_) {
-        forgotten_below_ = std::max(forgotten_below_,
-                                    *std::min_element(latest_first_.begin(), latest_first_.end()));
-        final_cells_.clear();
-        cells_.forget_below(forgotten_below_, final_cells_);
-        filter.take_piece(targets_, final_cells_);
-        // Each cell kept is passed over again only after as many new ones.
-        forget_at_ = std::max(cells_in_cache_, 2 * cells_.held());
-    }
-    for (std::size_t j = 0; j < batch_size; ++j) {
-        if (batch_keys_[j * n_variables_] < forgotten_below_) {
-            hold_every_cell(log_step);
-            forgetting_ = false;
-            filter.abandon_pieces();
-            return;
-        }
-    }
+void CellRepresentatives::forget_held_cells(NondominatedFilter& filter) {
+    final_cells_.clear();
+    cells_.forget_all(final_cells_);
+    filter.take_piece(targets_, final_cells_);
 }
 
-// Numbers the cells again in their order, so every cell keeps its number.
-void CellRepresentatives::hold_every_cell(double log_step) {
-    const std::size_t n_cells = origins_.size();
-    std::vector<std::uint32_t> keys(n_cells * n_variables_);
-    cell_coordinates_into(targets_, log_step, keys);
-    cells_.clear();
-    cells_.make_room(n_cells);
-    for (std::size_t cell = 0; cell < n_cells; ++cell) {
-        const std::span<const std::uint32_t> key(keys.data() + cell * n_variables_, n_variables_);
-        cells_.find_or_insert(key, cells_.home_slot(key));
-    }
+void CellRepresentatives::keep_table_small(std::size_t batch_size, NondominatedFilter& filter) {
+    if (!forgetting_ || cells_.held() + batch_size <= forget_at_) return;
+    forgotten_below_ =
+        std::max(forgotten_below_, *std::min_element(latest_first_.begin(), latest_first_.end()));
+    final_cells_.clear();
+    cells_.forget_below(forgotten_below_, final_cells_);
+    filter.take_piece(targets_, final_cells_);
+    // Each cell kept is passed over again only after as many new ones.
+    forget_at_ = std::max(cells_in_cache_, 2 * cells_.held());
 }
 
 template <std::size_t N>
@@ -144,23 +246,23 @@ void CellRepresentatives::locate_batch(std::size_t batch_size) {
 }
 
 template <std::size_t N>
-void CellRepresentatives::place_batch(std::size_t batch_size) {
+void CellRepresentatives::place_batch(std::span<const Origin> batch) {
     const std::size_t n_variables = N ? N : n_variables_;
-    for (std::size_t j = 0; j < batch_size; ++j) {
+    for (std::size_t j = 0; j < batch.size(); ++j) {
         const double* candidate = batch_targets_.data() + j * n_variables;
         const std::span<const std::uint32_t> key(batch_keys_.data() + j * n_variables, n_variables);
-        latest_first_[batch_origins_[j].option] = key[0];
+        latest_first_[batch[j].option] = key[0];
         const CellMap::Lookup found = cells_.find_or_insert<N>(key, batch_homes_[j]);
         if (found.inserted) {
             append_row(targets_, candidate, n_variables);
-            origins_.push_back(batch_origins_[j]);
+            origins_.push_back(batch[j]);
         } else {
             double* held = targets_.data() + found.cell * n_variables;
             // Few candidates replace the row they meet (1 to 7 in 100 on the
             // benchmark's tables), but whether a value is greater is a toss.
             if (dominates_branch_free(candidate, held, n_variables)) {
                 copy_row(candidate, n_variables, held);
-                origins_[found.cell] = batch_origins_[j];
+                origins_[found.cell] = batch[j];
             }
         }
     }

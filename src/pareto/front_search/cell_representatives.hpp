@@ -2,9 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
+#include "candidate_buckets.hpp"
 #include "cell_map.hpp"
 #include "compact_index.hpp"
 #include "nondominated_filter.hpp"
@@ -18,20 +21,21 @@ namespace quorvel {
 // later one dominates it. Candidates live only as scratch rows until they
 // win a cell. Storage is kept from one stand to the next.
 //
-// A front in lexicographic order, as the filter leaves it, makes each
-// option's candidates arrive in order of their first coordinate, so the cells
-// behind the slowest option's latest candidate are final: they are forgotten
-// whenever the table holds twice as many cells as after the last time (and at
-// least `cells_in_cache`), so it follows the cells still in play, and handed
-// to the filter as a piece while their rows are in cache. Should a candidate
-// still reach a forgotten cell (an unordered front), every cell is held again
-// for the rest of the stand, and the filter takes the cells as a whole.
+// A front whose first values never fall, as the filter leaves a front in
+// lexicographic order, makes each option's candidates arrive in order of
+// their first coordinate, so the cells behind the slowest option's latest
+// candidate are final: they are forgotten whenever the table holds twice as
+// many cells as after the last time (and at least `cells_in_cache`), so it
+// follows the cells still in play, and handed to the filter as a piece while
+// their rows are in cache. Any other front's table holds every cell, and
+// the filter takes them as a whole; unless the first candidates show that the
+// cells would outgrow the cache: the candidates are then sorted into buckets
+// by their first coordinate, which keeps each cell's candidates in order, and
+// merged a bucket at a time, each bucket a piece for the filter. (Not when
+// they are too many to list, or the grid would reject one.)
 class CellRepresentatives {
 public:
-    struct Origin {
-        CompactIndex front_position;
-        CompactIndex option;
-    };
+    using Origin = CandidateOrigin;
 
     explicit CellRepresentatives(std::size_t n_variables,
                                  std::size_t cells_in_cache = kCellsInCache);
@@ -43,7 +47,8 @@ public:
     void collect(std::span<const double> front_targets, std::span<const double> options,
                  double log_step, NondominatedFilter& filter);
 
-    // One row per cell, in order of the cells' first candidates.
+    // One row per cell, in order of the cells' first candidates (within a
+    // bucket, in order of the buckets).
     std::span<const double> targets() const { return targets_; }
     const Origin& origin(std::size_t cell) const { return origins_[cell]; }
 
@@ -54,19 +59,30 @@ private:
     // on a front of 55,000 points: twice as many cost 5% more, half as many 3%.
     static constexpr std::size_t kCellsInCache = std::size_t{1} << 13;
 
-    void keep_table_small(std::size_t batch_size, double log_step, NondominatedFilter& filter);
-    void hold_every_cell(double log_step);
+    void keep_table_small(std::size_t batch_size, NondominatedFilter& filter);
     // N, when not 0, is n_variables_, known at compile time so that the
     // loops over a candidate's values unroll: the widths met most often are
     // compiled on their own.
     template <std::size_t N>
-    void collect_candidates(std::span<const double> front_targets,
-                            std::span<const double> options, double log_step,
-                            NondominatedFilter& filter);
+    void collect_candidates(std::span<const double> front_targets, std::span<const double> options,
+                            double log_step, NondominatedFilter& filter);
+    template <std::size_t N>
+    void collect_by_buckets(std::span<const double> front_targets, std::span<const double> options,
+                            double log_step, NondominatedFilter& filter);
+    // Lists the next candidates in order of formation in batch_origins_.
+    std::span<const Origin> next_batch(Origin& next, std::size_t front_size, std::size_t n_options);
+    // Forms the candidates' rows and coordinates in the batch buffers.
+    template <std::size_t N>
+    void form_batch(std::span<const double> front_targets, std::span<const double> options,
+                    std::span<const Origin> batch, double log_step);
+    template <std::size_t N>
+    void merge_batch(std::span<const Origin> batch);
     template <std::size_t N>
     void locate_batch(std::size_t batch_size);
     template <std::size_t N>
-    void place_batch(std::size_t batch_size);
+    void place_batch(std::span<const Origin> batch);
+    // Hands every cell in the table to the filter as a piece.
+    void forget_held_cells(NondominatedFilter& filter);
 
     std::size_t n_variables_;
     CellMap cells_;
@@ -84,6 +100,10 @@ private:
     std::vector<CompactIndex> final_cells_;
     std::uint32_t forgotten_below_ = 0;
     bool forgetting_ = true;
+    // The candidates' least and greatest first coordinate, when they may go
+    // to buckets.
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> bucket_coordinates_;
+    CandidateBuckets buckets_;
     std::size_t cells_in_cache_;
     std::size_t forget_at_ = 0;
     CancellationCounter cancellation_;

@@ -32,11 +32,11 @@ public:
 
     // Starts a set given in pieces.
     void start(std::size_t n_variables);
+    // Whether the pieces given so far are filtered as they come.
+    bool takes_pieces() const { return by_pieces_; }
     // rows lists rows of points not given before. A piece whose least first
     // value is not above every earlier one's stops the filtering by pieces.
     void take_piece(std::span<const double> points, std::span<const CompactIndex> rows);
-    // Rows given in pieces may still change: select() will run at finish.
-    void abandon_pieces() { by_pieces_ = false; }
     // points holds the whole set: select() runs on it unless every row came
     // in pieces that could be filtered.
     void finish(std::span<const double> points, std::vector<CompactIndex>& survivors);

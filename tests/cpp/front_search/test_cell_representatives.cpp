@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "pareto/front_search/cell_representatives.hpp"
@@ -12,6 +14,7 @@ namespace quorvel {
 namespace {
 
 using testing::draw;
+using testing::failure_of;
 
 enum class FrontOrder { kLexicographic, kNearlyLexicographic, kShuffled };
 
@@ -28,20 +31,35 @@ std::vector<double> random_rows(std::mt19937_64& random, std::size_t n_rows,
     if (order != FrontOrder::kShuffled) std::sort(rows.begin(), rows.end());
     if (order == FrontOrder::kNearlyLexicographic && n_rows > 1)
         for (int swap = 0; swap < 3; ++swap)
-            std::swap(rows[static_cast<std::size_t>(draw(random, 0, static_cast<int>(n_rows) - 1))],
-                      rows[static_cast<std::size_t>(draw(random, 0, static_cast<int>(n_rows) - 1))]);
+            std::swap(
+                rows[static_cast<std::size_t>(draw(random, 0, static_cast<int>(n_rows) - 1))],
+                rows[static_cast<std::size_t>(draw(random, 0, static_cast<int>(n_rows) - 1))]);
     std::vector<double> flat;
     for (const auto& row : rows) flat.insert(flat.end(), row.begin(), row.end());
     return flat;
 }
 
+// A cell as the search uses it: its row and where its representative comes from.
+struct Cell {
+    std::vector<double> row;
+    CompactIndex front_position;
+    CompactIndex option;
+    auto operator<=>(const Cell&) const = default;
+};
+
+Cell cell_of(const CellRepresentatives& cells, std::size_t cell, std::size_t n_variables) {
+    const auto row = cells.targets().subspan(cell * n_variables, n_variables);
+    return {{row.begin(), row.end()}, cells.origin(cell).front_position, cells.origin(cell).option};
+}
+
 class ParetoFrontCellRepresentatives : public ::testing::TestWithParam<std::size_t> {};
 
-// Forgetting final cells must not change a single representative, nor
-// filtering them in pieces the survivors: a table allowed to hold only a few
-// cells (so that it forgets at almost every batch, and in unordered fronts
-// falls back to holding every cell, also midway after some cells were
-// forgotten) against one that never forgets, filtered as a whole. One object
+// Forgetting final cells, or sorting the candidates of an unordered front
+// into buckets, must not change a single representative, nor filtering them
+// in pieces the survivors: a table allowed to hold only a few cells (so that
+// it forgets at almost every batch, and fills a bucket every few candidates)
+// against one that never forgets, filtered as a whole. The cells may be
+// numbered differently, the survivors must come in the same order. One object
 // of each serves many stands, as in a search.
 TEST_P(ParetoFrontCellRepresentatives, ForgettingCellsChangesNoRepresentative) {
     const std::size_t n_variables = GetParam();
@@ -52,6 +70,15 @@ TEST_P(ParetoFrontCellRepresentatives, ForgettingCellsChangesNoRepresentative) {
     NondominatedFilter whole;
     std::vector<CompactIndex> survivors;
     std::vector<CompactIndex> expected;
+    const auto cells_of = [n_variables](const CellRepresentatives& cells,
+                                        const std::vector<CompactIndex>* listed) {
+        std::vector<Cell> found;
+        const std::size_t n_cells = cells.targets().size() / n_variables;
+        for (std::size_t k = 0; k < (listed ? listed->size() : n_cells); ++k)
+            found.push_back(cell_of(cells, listed ? (*listed)[k] : k, n_variables));
+        if (!listed) std::ranges::sort(found);
+        return found;
+    };
     for (int stand = 0; stand < 45; ++stand) {
         const auto order = static_cast<FrontOrder>(stand % 3);
         const auto n_front = static_cast<std::size_t>(draw(random, 1, 2500));
@@ -65,14 +92,29 @@ TEST_P(ParetoFrontCellRepresentatives, ForgettingCellsChangesNoRepresentative) {
         by_pieces.finish(forgetting.targets(), survivors);
         holding.collect(front, options, log_step, whole);
         whole.select(holding.targets(), n_variables, expected);
-        ASSERT_TRUE(std::ranges::equal(forgetting.targets(), holding.targets()))
+        ASSERT_EQ(cells_of(forgetting, nullptr), cells_of(holding, nullptr)) << "stand " << stand;
+        ASSERT_EQ(cells_of(forgetting, &survivors), cells_of(holding, &expected))
             << "stand " << stand;
-        for (std::size_t cell = 0; cell < holding.targets().size() / n_variables; ++cell) {
-            ASSERT_EQ(forgetting.origin(cell).front_position, holding.origin(cell).front_position);
-            ASSERT_EQ(forgetting.origin(cell).option, holding.origin(cell).option);
-        }
-        ASSERT_EQ(survivors, expected) << "stand " << stand;
     }
+}
+
+// Candidates of an unordered front meet the grid out of order, yet the call
+// must fail where it fails in order: at an infinite second value, not at a
+// NaN first value of a later candidate.
+TEST(ParetoFrontCellRepresentatives, FailsAtTheFirstCandidateTheGridRejects) {
+    std::mt19937_64 random(5);
+    std::vector<double> front = random_rows(random, 400, 2, FrontOrder::kShuffled);
+    front[2 * 200 + 1] = std::numeric_limits<double>::infinity();
+    front[2 * 300] = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<double> options = {0.0, 0.0, 1.0, 2.0};
+    CellRepresentatives small_table(2, 4);
+    CellRepresentatives holding(2, std::size_t{1} << 40);
+    NondominatedFilter filter;
+    const std::string expected =
+        failure_of([&] { holding.collect(front, options, std::log1p(0.01), filter); });
+    EXPECT_NE(expected, "");
+    EXPECT_EQ(failure_of([&] { small_table.collect(front, options, std::log1p(0.01), filter); }),
+              expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Variables, ParetoFrontCellRepresentatives,

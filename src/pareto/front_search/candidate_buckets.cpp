@@ -1,0 +1,48 @@
+#include "candidate_buckets.hpp"
+
+#include <bit>
+#include <utility>
+
+namespace quorvel {
+
+namespace {
+
+// Fine enough that skewed coordinates still fill the buckets evenly, few
+// enough to stay in cache.
+constexpr int kBinBits = 16;
+
+}  // namespace
+
+void CandidateBuckets::start(std::size_t n_candidates, std::uint32_t lowest,
+                             std::uint32_t highest) {
+    lowest_ = lowest;
+    highest_ = highest;
+    shift_ = std::max(0, static_cast<int>(std::bit_width(highest - lowest)) - kBinBits);
+    bins_of_candidates_.clear();
+    bins_of_candidates_.reserve(n_candidates);
+}
+
+void CandidateBuckets::sort(std::size_t bucket_size) {
+    bins_.assign(((highest_ - lowest_) >> shift_) + 1, 0);
+    for (const std::uint16_t bin : bins_of_candidates_) ++bins_[bin];
+
+    // Whole bins join a bucket while it stays within bucket_size; each bin
+    // then holds the position of its first candidate.
+    bounds_.assign(1, 0);
+    std::size_t position = 0;
+    for (std::size_t& bin : bins_) {
+        const std::size_t count = std::exchange(bin, position);
+        if (count > 0 && position > bounds_.back() &&
+            position + count - bounds_.back() > bucket_size)
+            bounds_.push_back(position);
+        position += count;
+    }
+    bounds_.push_back(position);
+
+    candidates_.resize(bins_of_candidates_.size());
+    for (std::size_t candidate = 0; candidate < bins_of_candidates_.size(); ++candidate)
+        candidates_[bins_[bins_of_candidates_[candidate]]++] =
+            static_cast<std::uint32_t>(candidate);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "compact_index.hpp"
+
+namespace quorvel {
+
+// Where a candidate comes from: a member of the front and an option of the
+// stand that extends it.
+struct CandidateOrigin {
+    CompactIndex front_position;
+    CompactIndex option;
+};
+
+// Sorts a stand's candidates into buckets by ranges of their first cell
+// coordinate, stably: a cell's candidates all land in one bucket, in the
+// order they were formed. An unordered front can then be merged a bucket at a
+// time in a table that stays in cache, with every representative as if the
+// candidates had come in order. Candidates are known by their number in
+// order of formation (every option of a front member, member by member), six
+// bytes each while sorted. Storage is kept from one stand to the next.
+class CandidateBuckets {
+public:
+    // Starts a stand of fewer than 2^32 candidates whose first coordinates
+    // lie between lowest and highest; add() then takes each candidate's first
+    // coordinate in order of formation.
+    void start(std::size_t n_candidates, std::uint32_t lowest, std::uint32_t highest);
+    void add(std::uint32_t first_coordinate) {
+        bins_of_candidates_.push_back(static_cast<std::uint16_t>(
+            (std::clamp(first_coordinate, lowest_, highest_) - lowest_) >> shift_));
+    }
+
+    // Sorts the candidates added into buckets, in order of their coordinates,
+    // of at most bucket_size candidates unless a narrow range of coordinates
+    // holds more.
+    void sort(std::size_t bucket_size);
+
+    std::size_t n_buckets() const { return bounds_.size() - 1; }
+    std::span<const std::uint32_t> bucket(std::size_t b) const {
+        return std::span(candidates_).subspan(bounds_[b], bounds_[b + 1] - bounds_[b]);
+    }
+
+private:
+    std::uint32_t lowest_ = 0;
+    std::uint32_t highest_ = 0;
+    int shift_ = 0;
+    // Bins of equal coordinate ranges, joined into buckets.
+    std::vector<std::uint16_t> bins_of_candidates_;
+    std::vector<std::uint32_t> candidates_;
+    // Bucket b holds candidates_[bounds_[b]] up to candidates_[bounds_[b + 1]].
+    std::vector<std::size_t> bounds_;
+    // Per bin: first its count, then where its next candidate goes.
+    std::vector<std::size_t> bins_;
+};
+
+}  // namespace quorvel
