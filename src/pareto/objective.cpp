@@ -1,5 +1,6 @@
 #include "objective.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "internal_failure.hpp"
@@ -9,12 +10,36 @@ namespace quorvel {
 namespace {
 
 [[noreturn]] void fail_unequal(const char* what, std::size_t left, std::size_t right) {
-    fail(std::string("assertion `left == right` failed") + what + "\n  left: " +
-         std::to_string(left) + "\n right: " + std::to_string(right));
+    fail(std::string("assertion `left == right` failed") + what +
+         "\n  left: " + std::to_string(left) + "\n right: " + std::to_string(right));
 }
 
 void check_same_length(std::size_t left, std::size_t right) {
     if (left != right) fail_unequal(": Vectors must be the same length", left, right);
+}
+
+// flat_rows, when not empty, holds per stand its rows back to back, or
+// nothing where the table's own rows are read.
+Target sum_options(std::span<const std::size_t> design, const DataTable& table,
+                   std::span<const std::vector<double>> flat_rows) {
+    if (design.size() != table.n_stands) fail_unequal("", design.size(), table.n_stands);
+    // One accumulator updated in place: the additions happen in the same
+    // order as building a fresh sum per stand, so results are bit-identical.
+    Target total(table.n_variables, 0.0);
+    for (std::size_t s = 0; s < table.n_stands; ++s) {
+        const std::size_t option = design[s];
+        const std::size_t count = table.n_options[s];
+        if (option >= count)
+            fail("index out of bounds: the len is " + std::to_string(count) + " but the index is " +
+                 std::to_string(option));
+        const std::span<const double> values =
+            flat_rows.empty() || flat_rows[s].empty()
+                ? table.option_values(s, option)
+                : std::span(flat_rows[s]).subspan(option * total.size(), total.size());
+        check_same_length(total.size(), values.size());
+        for (std::size_t k = 0; k < total.size(); ++k) total[k] += values[k];
+    }
+    return total;
 }
 
 }  // namespace
@@ -27,21 +52,31 @@ Target add_vectors(std::span<const double> a, std::span<const double> b) {
 }
 
 Target compute_objective(std::span<const std::size_t> design, const DataTable& table) {
-    if (design.size() != table.n_stands) fail_unequal("", design.size(), table.n_stands);
-    // One accumulator updated in place: the additions happen in the same
-    // order as building a fresh sum per stand, so results are bit-identical.
-    Target total(table.n_variables, 0.0);
+    return sum_options(design, table, {});
+}
+
+TargetSums::TargetSums(const DataTable& table, std::size_t n_designs)
+    : table_(table), flat_rows_(table.n_stands) {
+    // A few thousand rows stay in cache; copying a row in order costs a
+    // small part of one miss.
+    constexpr std::size_t kCachedRows = std::size_t{1} << 12;
+    constexpr std::size_t kRowsCopiedPerMiss = 8;
     for (std::size_t s = 0; s < table.n_stands; ++s) {
-        const std::size_t option = design[s];
-        const std::size_t count = table.n_options[s];
-        if (option >= count)
-            fail("index out of bounds: the len is " + std::to_string(count) +
-                 " but the index is " + std::to_string(option));
-        const std::span<const double> values = table.option_values(s, option);
-        check_same_length(total.size(), values.size());
-        for (std::size_t k = 0; k < total.size(); ++k) total[k] += values[k];
+        const auto& rows = table.values[s];
+        if (rows.size() <= kCachedRows || rows.size() > kRowsCopiedPerMiss * n_designs) continue;
+        // A row of another length keeps its stand in the table, where the
+        // sum reports it.
+        if (!std::ranges::all_of(rows,
+                                 [&](const auto& row) { return row.size() == table.n_variables; }))
+            continue;
+        flat_rows_[s].reserve(rows.size() * table.n_variables);
+        for (const auto& row : rows)
+            flat_rows_[s].insert(flat_rows_[s].end(), row.begin(), row.end());
     }
-    return total;
+}
+
+Target TargetSums::of(std::span<const std::size_t> design) const {
+    return sum_options(design, table_, flat_rows_);
 }
 
 }  // namespace quorvel

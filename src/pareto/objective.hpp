@@ -24,4 +24,22 @@ Target add_vectors(std::span<const double> a, std::span<const double> b);
 // stand order, with c[s] the value of the option chosen at stand s.
 Target compute_objective(std::span<const std::size_t> design, const DataTable& table);
 
+// compute_objective() for many designs of one table. In the table every
+// option's row is a vector of its own, two dependent cache misses away when
+// the stand has too many options to stay in cache; such stands are first
+// copied into one flat array, which leaves one miss per row, unless there
+// are too few designs to repay the copy.
+class TargetSums {
+public:
+    TargetSums(const DataTable& table, std::size_t n_designs);
+
+    Target of(std::span<const std::size_t> design) const;
+
+private:
+    const DataTable& table_;
+    // Per stand, its rows back to back, or nothing where the table's own
+    // rows are read.
+    std::vector<std::vector<double>> flat_rows_;
+};
+
 }  // namespace quorvel

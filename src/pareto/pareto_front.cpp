@@ -48,13 +48,14 @@ std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers&
                                        const DataTable& table, unsigned width) {
     std::vector<SolutionRecord> records;
     records.reserve(front_size);
+    const TargetSums targets(table, front_size);
     // Read a group at a time, so that the reads of their chains overlap.
     std::vector<Design> designs(64, Design(table.n_stands));
     for (std::size_t first = 0; first < front_size; first += designs.size()) {
         const std::span<Design> group(designs.data(), std::min(designs.size(), front_size - first));
         layers.read_designs(first, group);
         for (const Design& design : group)
-            records.push_back({PackedDesign(design, width), compute_objective(design, table)});
+            records.push_back({PackedDesign(design, width), targets.of(design)});
     }
     return records;
 }

@@ -45,11 +45,12 @@ std::vector<SolutionRecord> generate_random_points(const DataTable& table, std::
     records.reserve(n_points);
     CancellationCounter cancellation;
     const unsigned width = PackedDesign::width_for(table.n_options);
+    const TargetSums targets(table, n_points);
     Design design(table.n_options.size());
     for (std::size_t point = 0; point < n_points; ++point) {
         for (std::size_t s = 0; s < design.size(); ++s)
             design[s] = random_range(rng, 0, static_cast<std::uint32_t>(table.n_options[s]));
-        Target target = compute_objective(design, table);
+        Target target = targets.of(design);
         records.push_back({PackedDesign(design, width), std::move(target)});
         // Counted in draws, so that a design of many stands cannot stretch
         // the time between polls.

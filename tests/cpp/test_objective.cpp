@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <random>
 #include <string>
 #include <utility>
 #include <variant>
@@ -244,6 +245,40 @@ TEST(ObjectiveAddVectors, UnequalLengthsFail) {
     for (const Case& c : cases) {
         EXPECT_EQ(failure_text([&] { (void)add_vectors(c.a, c.b); }), c.message);
     }
+}
+
+// Stands of many options are read from a flat copy: every sum must still be
+// the table's, bit for bit, and a row that lost its shape must still be
+// reported, whichever stand it is in.
+TEST(TargetSums, AgreeWithComputeObjectiveBitForBit) {
+    std::mt19937_64 random(3);
+    // Magnitudes far apart, so that a value added out of place or order shows.
+    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    const std::vector<std::size_t> n_options{5000, 3, 9000, 4097};
+    NestedValues data(n_options.size());
+    for (std::size_t s = 0; s < n_options.size(); ++s)
+        for (std::size_t o = 0; o < n_options[s]; ++o)
+            data[s].push_back({std::ldexp(mantissa(random), exponent(random)),
+                               std::ldexp(mantissa(random), exponent(random)), 0.0});
+    DataTable table = make_table(std::move(data));
+    for (const std::size_t n_designs : {1, 2000}) {
+        const TargetSums targets(table, n_designs);
+        for (int trial = 0; trial < 500; ++trial) {
+            std::vector<std::size_t> design;
+            for (const std::size_t count : n_options)
+                design.push_back(std::uniform_int_distribution<std::size_t>(0, count - 1)(random));
+            const Target expected = compute_objective(design, table);
+            const Target found = targets.of(design);
+            ASSERT_EQ(found.size(), expected.size());
+            for (std::size_t v = 0; v < found.size(); ++v)
+                ASSERT_EQ(bits(found[v]), bits(expected[v])) << "trial " << trial;
+        }
+    }
+    table.values[2][17].push_back(1.0);
+    const std::vector<std::size_t> design{0, 0, 17, 0};
+    EXPECT_EQ(failure_text([&] { (void)TargetSums(table, 2000).of(design); }),
+              failure_text([&] { (void)compute_objective(design, table); }));
 }
 
 }  // namespace
