@@ -18,10 +18,9 @@ void check_same_length(std::size_t left, std::size_t right) {
     if (left != right) fail_unequal(": Vectors must be the same length", left, right);
 }
 
-// flat_rows, when not empty, holds per stand its rows back to back, or
-// nothing where the table's own rows are read.
-Target sum_options(std::span<const std::size_t> design, const DataTable& table,
-                   std::span<const std::vector<double>> flat_rows) {
+// row_of(stand, option) gives the values of an option.
+template <class RowOf>
+Target sum_options(std::span<const std::size_t> design, const DataTable& table, RowOf row_of) {
     if (design.size() != table.n_stands) fail_unequal("", design.size(), table.n_stands);
     // One accumulator updated in place: the additions happen in the same
     // order as building a fresh sum per stand, so results are bit-identical.
@@ -32,10 +31,7 @@ Target sum_options(std::span<const std::size_t> design, const DataTable& table,
         if (option >= count)
             fail("index out of bounds: the len is " + std::to_string(count) + " but the index is " +
                  std::to_string(option));
-        const std::span<const double> values =
-            flat_rows.empty() || flat_rows[s].empty()
-                ? table.option_values(s, option)
-                : std::span(flat_rows[s]).subspan(option * total.size(), total.size());
+        const std::span<const double> values = row_of(s, option);
         check_same_length(total.size(), values.size());
         for (std::size_t k = 0; k < total.size(); ++k) total[k] += values[k];
     }
@@ -52,7 +48,9 @@ Target add_vectors(std::span<const double> a, std::span<const double> b) {
 }
 
 Target compute_objective(std::span<const std::size_t> design, const DataTable& table) {
-    return sum_options(design, table, {});
+    return sum_options(design, table, [&table](std::size_t stand, std::size_t option) {
+        return table.option_values(stand, option);
+    });
 }
 
 TargetSums::TargetSums(const DataTable& table, std::size_t n_designs)
@@ -69,6 +67,7 @@ TargetSums::TargetSums(const DataTable& table, std::size_t n_designs)
         if (!std::ranges::all_of(rows,
                                  [&](const auto& row) { return row.size() == table.n_variables; }))
             continue;
+        any_flat_ = true;
         flat_rows_[s].reserve(rows.size() * table.n_variables);
         for (const auto& row : rows)
             flat_rows_[s].insert(flat_rows_[s].end(), row.begin(), row.end());
@@ -76,7 +75,14 @@ TargetSums::TargetSums(const DataTable& table, std::size_t n_designs)
 }
 
 Target TargetSums::of(std::span<const std::size_t> design) const {
-    return sum_options(design, table_, flat_rows_);
+    // Without flat rows, the test per stand of where to read would be waste.
+    if (!any_flat_) return compute_objective(design, table_);
+    return sum_options(design, table_, [this](std::size_t stand, std::size_t option) {
+        const std::vector<double>& flat = flat_rows_[stand];
+        const std::size_t n_variables = table_.n_variables;
+        return flat.empty() ? table_.option_values(stand, option)
+                            : std::span(flat).subspan(option * n_variables, n_variables);
+    });
 }
 
 }  // namespace quorvel

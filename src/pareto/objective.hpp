@@ -40,6 +40,7 @@ private:
     // Per stand, its rows back to back, or nothing where the table's own
     // rows are read.
     std::vector<std::vector<double>> flat_rows_;
+    bool any_flat_ = false;
 };
 
 }  // namespace quorvel
