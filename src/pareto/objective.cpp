@@ -10,8 +10,8 @@ namespace quorvel {
 namespace {
 
 [[noreturn]] void fail_unequal(const char* what, std::size_t left, std::size_t right) {
-    fail(std::string("assertion `left == right` failed") + what +
-         "\n  left: " + std::to_string(left) + "\n right: " + std::to_string(right));
+    fail(std::string("assertion `left == right` failed") + what + "\n  left: " +
+         std::to_string(left) + "\n right: " + std::to_string(right));
 }
 
 void check_same_length(std::size_t left, std::size_t right) {
@@ -29,8 +29,8 @@ Target sum_options(std::span<const std::size_t> design, const DataTable& table, 
         const std::size_t option = design[s];
         const std::size_t count = table.n_options[s];
         if (option >= count)
-            fail("index out of bounds: the len is " + std::to_string(count) + " but the index is " +
-                 std::to_string(option));
+            fail("index out of bounds: the len is " + std::to_string(count) +
+                 " but the index is " + std::to_string(option));
         const std::span<const double> values = row_of(s, option);
         check_same_length(total.size(), values.size());
         for (std::size_t k = 0; k < total.size(); ++k) total[k] += values[k];
@@ -55,13 +55,15 @@ Target compute_objective(std::span<const std::size_t> design, const DataTable& t
 
 TargetSums::TargetSums(const DataTable& table, std::size_t n_designs)
     : table_(table), flat_rows_(table.n_stands) {
-    // A few thousand rows stay in cache; copying a row in order costs a
-    // small part of one miss.
+    // A few thousand rows stay in cache. Up to two rows copied in order per
+    // design cost a small part of the miss each design saves, and take less
+    // memory than its result.
     constexpr std::size_t kCachedRows = std::size_t{1} << 12;
-    constexpr std::size_t kRowsCopiedPerMiss = 8;
+    constexpr std::size_t kRowsCopiedPerDesign = 2;
     for (std::size_t s = 0; s < table.n_stands; ++s) {
         const auto& rows = table.values[s];
-        if (rows.size() <= kCachedRows || rows.size() > kRowsCopiedPerMiss * n_designs) continue;
+        if (rows.size() <= kCachedRows || rows.size() > kRowsCopiedPerDesign * n_designs)
+            continue;
         // A row of another length keeps its stand in the table, where the
         // sum reports it.
         if (!std::ranges::all_of(rows,

@@ -262,7 +262,7 @@ TEST(TargetSums, AgreeWithComputeObjectiveBitForBit) {
             data[s].push_back({std::ldexp(mantissa(random), exponent(random)),
                                std::ldexp(mantissa(random), exponent(random)), 0.0});
     DataTable table = make_table(std::move(data));
-    for (const std::size_t n_designs : {1, 2000}) {
+    for (const std::size_t n_designs : {1, 5000}) {
         const TargetSums targets(table, n_designs);
         for (int trial = 0; trial < 500; ++trial) {
             std::vector<std::size_t> design;
@@ -277,7 +277,7 @@ TEST(TargetSums, AgreeWithComputeObjectiveBitForBit) {
     }
     table.values[2][17].push_back(1.0);
     const std::vector<std::size_t> design{0, 0, 17, 0};
-    EXPECT_EQ(failure_text([&] { (void)TargetSums(table, 2000).of(design); }),
+    EXPECT_EQ(failure_text([&] { (void)TargetSums(table, 5000).of(design); }),
               failure_text([&] { (void)compute_objective(design, table); }));
 }
 
