@@ -69,7 +69,7 @@ TargetSums::TargetSums(const DataTable& table, std::size_t n_designs)
         if (!std::ranges::all_of(rows,
                                  [&](const auto& row) { return row.size() == table.n_variables; }))
             continue;
-        any_flat_ = true;
+        flat_stands_.push_back(s);
         flat_rows_[s].reserve(rows.size() * table.n_variables);
         for (const auto& row : rows)
             flat_rows_[s].insert(flat_rows_[s].end(), row.begin(), row.end());
@@ -78,13 +78,18 @@ TargetSums::TargetSums(const DataTable& table, std::size_t n_designs)
 
 Target TargetSums::of(std::span<const std::size_t> design) const {
     // Without flat rows, the test per stand of where to read would be waste.
-    if (!any_flat_) return compute_objective(design, table_);
+    if (flat_stands_.empty()) return compute_objective(design, table_);
     return sum_options(design, table_, [this](std::size_t stand, std::size_t option) {
         const std::vector<double>& flat = flat_rows_[stand];
         const std::size_t n_variables = table_.n_variables;
         return flat.empty() ? table_.option_values(stand, option)
                             : std::span(flat).subspan(option * n_variables, n_variables);
     });
+}
+
+void TargetSums::prefetch(std::span<const std::size_t> design) const {
+    for (const std::size_t s : flat_stands_)
+        __builtin_prefetch(flat_rows_[s].data() + design[s] * table_.n_variables);
 }
 
 }  // namespace quorvel

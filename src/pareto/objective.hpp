@@ -34,13 +34,15 @@ public:
     TargetSums(const DataTable& table, std::size_t n_designs);
 
     Target of(std::span<const std::size_t> design) const;
+    // Starts loading the design's rows in the flat stands.
+    void prefetch(std::span<const std::size_t> design) const;
 
 private:
     const DataTable& table_;
     // Per stand, its rows back to back, or nothing where the table's own
     // rows are read.
     std::vector<std::vector<double>> flat_rows_;
-    bool any_flat_ = false;
+    std::vector<std::size_t> flat_stands_;  // the stands laid flat
 };
 
 }  // namespace quorvel

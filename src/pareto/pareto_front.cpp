@@ -37,7 +37,13 @@ void keep_survivors(const CellRepresentatives& cells, std::span<const CompactInd
                     std::size_t n_variables, NodeLayers& layers, FrontTargets& next) {
     next.clear();
     layers.open_layer();
-    for (const CompactIndex cell : survivors) {
+    // Survivors come in order of their values, cells in order of their first
+    // candidates: at large fronts each survivor's row and origin would be a
+    // cache miss, unless loaded this many survivors ahead.
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t k = 0; k < survivors.size(); ++k) {
+        if (k + kAhead < survivors.size()) cells.prefetch(survivors[k + kAhead]);
+        const CompactIndex cell = survivors[k];
         append_row(next, cells.targets().data() + cell * n_variables, n_variables);
         const CellRepresentatives::Origin& origin = cells.origin(cell);
         layers.add(origin.front_position, origin.option);
@@ -54,6 +60,8 @@ std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers&
     for (std::size_t first = 0; first < front_size; first += designs.size()) {
         const std::span<Design> group(designs.data(), std::min(designs.size(), front_size - first));
         layers.read_designs(first, group);
+        // The group's rows load side by side, not one per result.
+        for (const Design& design : group) targets.prefetch(design);
         for (const Design& design : group)
             records.push_back({PackedDesign(design, width), targets.of(design)});
     }
