@@ -17,6 +17,30 @@ struct CandidateOrigin {
     CompactIndex option;
 };
 
+// Candidate numbers back into origins. A division per candidate would take
+// longer than forming it; a multiplication by 2^64 / n_options, rounded up,
+// gives the same quotient for every 32-bit number.
+class CandidateNumbers {
+public:
+    explicit CandidateNumbers(std::size_t n_options)
+        : n_options_(static_cast<std::uint32_t>(n_options)),
+          inverse_(n_options > 1 ? UINT64_MAX / n_options + 1 : 0) {}
+
+    CompactIndex front_position(std::uint32_t candidate) const {
+        if (n_options_ == 1) return candidate;
+        __extension__ using Product = unsigned __int128;
+        return static_cast<CompactIndex>((Product{inverse_} * candidate) >> 64);
+    }
+    CandidateOrigin origin(std::uint32_t candidate) const {
+        const CompactIndex member = front_position(candidate);
+        return {member, candidate - member * n_options_};
+    }
+
+private:
+    std::uint32_t n_options_;
+    std::uint64_t inverse_;
+};
+
 // Sorts a stand's candidates into buckets by ranges of their first cell
 // coordinate, stably: a cell's candidates all land in one bucket, in the
 // order they were formed. An unordered front can then be merged a bucket at a

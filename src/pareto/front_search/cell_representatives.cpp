@@ -202,14 +202,19 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
         cancellation_.add(batch.size());
     }
     buckets_.sort(cells_in_cache_);
+    const CandidateNumbers numbers(n_options);
     for (std::size_t b = 0; b < buckets_.n_buckets(); ++b) {
         const std::span<const std::uint32_t> bucket = buckets_.bucket(b);
         for (std::size_t first = 0; first < bucket.size(); first += kBatch) {
             const std::size_t batch_size = std::min(kBatch, bucket.size() - first);
             for (std::size_t j = 0; j < batch_size; ++j) {
-                const std::uint32_t candidate = bucket[first + j];
-                batch_origins_[j] = {static_cast<CompactIndex>(candidate / n_options),
-                                     static_cast<CompactIndex>(candidate % n_options)};
+                batch_origins_[j] = numbers.origin(bucket[first + j]);
+                // A bucket's front members lie far apart in the front: their
+                // rows are loaded a batch ahead.
+                if (first + kBatch + j < bucket.size())
+                    __builtin_prefetch(front_targets.data() +
+                                       numbers.front_position(bucket[first + kBatch + j]) *
+                                           std::size_t{n_variables});
             }
             const std::span<const Origin> batch(batch_origins_.data(), batch_size);
             form_batch<N>(front_targets, options, batch, log_step);

@@ -66,5 +66,27 @@ TEST(CandidateBuckets, SortsStablyIntoDisjointRangesOfCoordinates) {
     }
 }
 
+// Against division, for option counts small and large, powers of two or not,
+// and numbers up to the largest 32-bit one, where a multiplier short by one
+// would first be wrong.
+TEST(CandidateNumbers, SplitLikeDivision) {
+    std::mt19937_64 random(29);
+    for (int round = 0; round < 400; ++round) {
+        const std::uint32_t n_options =
+            round < 40 ? static_cast<std::uint32_t>(round + 1)
+                       : static_cast<std::uint32_t>(random() >> draw(random, 32, 63)) | 1u;
+        const CandidateNumbers numbers(n_options);
+        for (int k = 0; k < 2000; ++k) {
+            const std::uint32_t candidate =
+                k < 20 ? UINT32_MAX - static_cast<std::uint32_t>(k)
+                       : static_cast<std::uint32_t>(random() >> draw(random, 32, 63));
+            const CandidateOrigin origin = numbers.origin(candidate);
+            ASSERT_EQ(origin.front_position, candidate / n_options)
+                << candidate << " " << n_options;
+            ASSERT_EQ(origin.option, candidate % n_options) << candidate << " " << n_options;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quorvel
