@@ -214,7 +214,7 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
                 if (first + kBatch + j < bucket.size())
                     __builtin_prefetch(front_targets.data() +
                                        numbers.front_position(bucket[first + kBatch + j]) *
-                                           std::size_t{n_variables});
+                                           n_variables);
             }
             const std::span<const Origin> batch(batch_origins_.data(), batch_size);
             form_batch<N>(front_targets, options, batch, log_step);
