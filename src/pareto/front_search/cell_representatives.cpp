@@ -205,6 +205,7 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
     const CandidateNumbers numbers(n_options);
     for (std::size_t b = 0; b < buckets_.n_buckets(); ++b) {
         const std::span<const std::uint32_t> bucket = buckets_.bucket(b);
+        const std::size_t held_before = cells_.held();
         for (std::size_t first = 0; first < bucket.size(); first += kBatch) {
             const std::size_t batch_size = std::min(kBatch, bucket.size() - first);
             for (std::size_t j = 0; j < batch_size; ++j) {
@@ -220,7 +221,13 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
             form_batch<N>(front_targets, options, batch, log_step);
             merge_batch<N>(batch);
         }
-        forget_held_cells(filter);
+        // Where few candidates reach new cells, several buckets fill one
+        // piece: a piece per bucket would be sorted and swept in pieces too
+        // small to repay their fixed costs. The next bucket is taken to add
+        // as many cells as this one.
+        if (cells_.held() + (cells_.held() - held_before) > cells_in_cache_ ||
+            b + 1 == buckets_.n_buckets())
+            forget_held_cells(filter);
     }
 }
 

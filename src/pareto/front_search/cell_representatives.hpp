@@ -31,7 +31,8 @@ namespace quorvel {
 // the filter takes them as a whole; unless the first candidates show that the
 // cells would outgrow the cache: the candidates are then sorted into buckets
 // by their first coordinate, which keeps each cell's candidates in order, and
-// merged a bucket at a time, each bucket a piece for the filter. (Not when
+// merged a bucket at a time, the cells held handed to the filter as a piece
+// before the next bucket would take them beyond the cache. (Not when
 // they are too many to list, or the grid would reject one.)
 class CellRepresentatives {
 public:
