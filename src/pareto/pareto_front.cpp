@@ -7,6 +7,7 @@
 
 #include "front_search/cell_representatives.hpp"
 #include "front_search/compact_index.hpp"
+#include "front_search/key_sort.hpp"
 #include "front_search/node_layers.hpp"
 #include "front_search/nondominated_filter.hpp"
 #include "front_search/row_copy.hpp"
@@ -39,10 +40,9 @@ void keep_survivors(const CellRepresentatives& cells, std::span<const CompactInd
     layers.open_layer();
     // Survivors come in order of their values, cells in order of their first
     // candidates: at large fronts each survivor's row and origin would be a
-    // cache miss, unless loaded this many survivors ahead.
-    constexpr std::size_t kAhead = 16;
+    // cache miss, unless loaded ahead.
     for (std::size_t k = 0; k < survivors.size(); ++k) {
-        if (k + kAhead < survivors.size()) cells.prefetch(survivors[k + kAhead]);
+        if (const CompactIndex* ahead = entry_ahead(survivors, k)) cells.prefetch(*ahead);
         const CompactIndex cell = survivors[k];
         append_row(next, cells.targets().data() + cell * n_variables, n_variables);
         const CellRepresentatives::Origin& origin = cells.origin(cell);

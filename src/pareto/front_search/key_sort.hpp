@@ -21,14 +21,20 @@ std::uint64_t order_key(double value);
 // Stable sort by key in linear time (radix sort by bytes).
 void sort_by_key(std::vector<KeyedIndex>& entries, std::vector<KeyedIndex>& scratch);
 
-// Starts loading the row of points that a walk over order, now at
-// `position`, reaches a few places later: rows in sorted order are scattered
-// over the set, and loading them this far ahead hides most of the wait.
+// The entry that a walk over order, now at `position`, reaches a few places
+// later, or null past the end: rows taken in sorted order are scattered over
+// memory, and loading them this far ahead hides most of the wait.
+template <class Entry>
+const Entry* entry_ahead(std::span<const Entry> order, std::size_t position) {
+    constexpr std::size_t kAhead = 16;
+    return position + kAhead < order.size() ? &order[position + kAhead] : nullptr;
+}
+
+// Starts loading the row of points of the entry ahead.
 inline void prefetch_row_ahead(const double* points, std::span<const KeyedIndex> order,
                                std::size_t position, std::size_t n_variables) {
-    constexpr std::size_t kAhead = 16;
-    if (position + kAhead < order.size())
-        __builtin_prefetch(points + n_variables * std::size_t{order[position + kAhead].index});
+    if (const KeyedIndex* ahead = entry_ahead(order, position))
+        __builtin_prefetch(points + n_variables * std::size_t{ahead->index});
 }
 
 }  // namespace quorvel
