@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -19,7 +20,7 @@ namespace quorvel {
 // rest goes to divide and conquer: halving the order, the earlier half is
 // tested against the later one by a sweep over the second value that keeps
 // the staircase of the earlier rows' third and fourth values; each half is
-// then split the same way.
+// then split the same way, down to ranges short enough for the sweep.
 class FourVariableDominance {
 public:
     // order lists the rows of points lexicographically.
@@ -34,12 +35,15 @@ private:
         double third;
         double fourth;
         CompactIndex position;
+
+        std::array<double, 3> triple() const { return {second, third, fourth}; }
     };
 
     static bool by_second(const Item& a, const Item& b) { return a.second < b.second; }
 
     std::size_t sweep(std::span<const double> points, std::span<const KeyedIndex> order);
     void solve(std::size_t begin, std::size_t end);
+    void sweep_range(std::size_t begin, std::size_t end);
     void compare_halves(std::size_t begin, std::size_t middle, std::size_t end);
 
     MinimalTriples minima_;
