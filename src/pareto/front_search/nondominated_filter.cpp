@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "dominance.hpp"
 #include "row_copy.hpp"
@@ -11,6 +12,11 @@ namespace quorvel {
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+// Rows per band of first values when two-variable rows are thinned before
+// sorting; fewer rows than kLeastBanded are sorted as they are.
+constexpr std::size_t kRowsPerBand = 4;
+constexpr std::size_t kLeastBanded = 256;
 
 }  // namespace
 
@@ -22,6 +28,7 @@ void NondominatedFilter::select(std::span<const double> points, std::size_t n_va
     order_.resize(n_points);
     for (std::size_t i = 0; i < n_points; ++i) order_[i].index = static_cast<CompactIndex>(i);
     const bool lexicographic = n_variables >= 2 && n_variables <= 4;
+    if (n_variables == 2) drop_rows_beaten_by_lower_band(points);
     order_rows(points, n_variables, !lexicographic);
     switch (n_variables) {
     case 2:
@@ -57,6 +64,7 @@ void NondominatedFilter::take_piece(std::span<const double> points,
     const std::size_t n_variables = n_variables_;
     order_.resize(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) order_[i].index = rows[i];
+    if (n_variables == 2) drop_rows_beaten_by_lower_band(points);
     order_rows(points, n_variables, false);
     // With rows above every earlier one, no earlier row precedes a row of
     // this piece in sorted order, so the sweep goes on where it stopped.
@@ -77,6 +85,49 @@ void NondominatedFilter::finish(std::span<const double> points,
         survivors.swap(piece_survivors_);
     else
         select(points, n_variables_, survivors);
+}
+
+// Where most rows are dominated, as at large fronts of two variables, most
+// are beaten by a row whose first value lies in a lower band of a few rows'
+// width: three linear passes leave them out before the sort, which costs
+// more per row. A row of a lower band has a smaller first value (the band
+// never falls as the value grows), so one with a smaller second value
+// dominates. The rows of the lowest band all stay, the one with the least
+// first value among them, so a piece still shows where it starts; and no row
+// left out is needed as a dominator, since one that dominates it stays or is
+// itself beaten by one that stays. Where most rows survive the passes are
+// wasted, so they run only while the last sweep kept fewer than half the
+// rows it was given.
+void NondominatedFilter::drop_rows_beaten_by_lower_band(std::span<const double> points) {
+    const std::size_t n_rows = order_.size();
+    rows_given_ = n_rows;
+    if (n_rows < kLeastBanded || !most_rows_beaten_) return;
+    double lowest = kInfinity;
+    double highest = -kInfinity;
+    for (const KeyedIndex& entry : order_) {
+        lowest = std::min(lowest, points[2 * std::size_t{entry.index}]);
+        highest = std::max(highest, points[2 * std::size_t{entry.index}]);
+    }
+    const std::size_t n_bands = n_rows / kRowsPerBand;
+    const double bands_per_value = static_cast<double>(n_bands) / (highest - lowest);
+    // Equal, infinite or nearly equal first values leave no bands.
+    if (!(bands_per_value > 0 && bands_per_value < kInfinity)) return;
+    const auto band_of = [&](const KeyedIndex& entry) {
+        const double band = (points[2 * std::size_t{entry.index}] - lowest) * bands_per_value;
+        return std::min(n_bands - 1, static_cast<std::size_t>(band));
+    };
+    // Each band's least second value, then the least of the bands below.
+    band_lowest_.assign(n_bands, kInfinity);
+    for (const KeyedIndex& entry : order_) {
+        double& band_lowest = band_lowest_[band_of(entry)];
+        band_lowest = std::min(band_lowest, points[2 * std::size_t{entry.index} + 1]);
+    }
+    double below = kInfinity;
+    for (double& band_lowest : band_lowest_)
+        below = std::min(below, std::exchange(band_lowest, below));
+    std::erase_if(order_, [&](const KeyedIndex& entry) {
+        return points[2 * std::size_t{entry.index} + 1] > band_lowest_[band_of(entry)];
+    });
 }
 
 // A row that dominates another is lexicographically smaller and, since
@@ -111,16 +162,19 @@ void NondominatedFilter::order_rows(std::span<const double> points, std::size_t 
 }
 
 // Every earlier row is no worse in the first variable, so a row survives
-// exactly when its second variable beats all earlier ones.
+// exactly when its second variable beats all earlier ones; the first row
+// always does, even with an infinite second value.
 void NondominatedFilter::sweep_two(std::span<const double> points,
                                    std::vector<CompactIndex>& survivors) {
+    const std::size_t kept_before = survivors.size();
     for (const KeyedIndex& entry : order_) {
         const double second = points[2 * std::size_t{entry.index} + 1];
-        if (second < lowest_second_) {
+        if (second < lowest_second_ || survivors.empty()) {
             lowest_second_ = second;
             survivors.push_back(entry.index);
         }
     }
+    most_rows_beaten_ = 2 * (survivors.size() - kept_before) < rows_given_;
 }
 
 // Every earlier row is no worse in the first variable, so a row is dominated

@@ -42,6 +42,7 @@ public:
     void finish(std::span<const double> points, std::vector<CompactIndex>& survivors);
 
 private:
+    void drop_rows_beaten_by_lower_band(std::span<const double> points);
     void order_rows(std::span<const double> points, std::size_t n_variables, bool by_sum);
     void sweep_two(std::span<const double> points, std::vector<CompactIndex>& survivors);
     void sweep_three(std::span<const double> points, std::vector<CompactIndex>& survivors);
@@ -51,6 +52,11 @@ private:
 
     std::vector<KeyedIndex> order_;
     std::vector<KeyedIndex> scratch_;
+    // Two variables: the rows of bands and whether the last sweep found most
+    // of the rows it was given dominated.
+    std::vector<double> band_lowest_;
+    std::size_t rows_given_ = 0;
+    bool most_rows_beaten_ = false;
     // What the sweeps know of the survivors so far, kept from piece to piece:
     // their least second value (two variables), their staircase (three).
     double lowest_second_ = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 #include <random>
 #include <set>
@@ -54,6 +55,24 @@ void append_trade_off(std::mt19937_64& random, std::vector<double>& points, std:
         }
     }
     points.insert(points.end(), twins.begin(), twins.end());
+}
+
+// One variable made infinite in a third of the rows, of one sign so that
+// sums stay defined, and repeated rows then left out.
+void make_some_infinite(std::mt19937_64& random, std::vector<double>& points,
+                        std::size_t n_variables) {
+    const double infinity =
+        (draw(random, 0, 1) == 0 ? -1 : 1) * std::numeric_limits<double>::infinity();
+    const auto variable = static_cast<std::size_t>(draw(random, 0, n_variables - 1));
+    for (std::size_t first = 0; first < points.size(); first += n_variables)
+        if (draw(random, 0, 2) == 0) points[first + variable] = infinity;
+    std::set<std::vector<double>> seen;
+    std::vector<double> distinct;
+    for (std::size_t first = 0; first < points.size(); first += n_variables) {
+        std::vector<double> row(points.begin() + first, points.begin() + first + n_variables);
+        if (seen.insert(row).second) distinct.insert(distinct.end(), row.begin(), row.end());
+    }
+    points = distinct;
 }
 
 std::set<CompactIndex> nondominated_by_pairs(const std::vector<double>& points,
@@ -130,6 +149,7 @@ TEST_P(ParetoFrontFilter, KeepsExactlyTheRowsNoOtherDominates) {
             distinct_rows(random, std::min(n_rows, n_possible), n_variables, levels);
         if (trial % 3 == 0 && n_variables > 1)
             append_trade_off(random, points, n_variables, draw(random, 0, most_rows), levels);
+        if (trial % 5 == 1) make_some_infinite(random, points, n_variables);
 
         filter.select(points, n_variables, survivors);
         EXPECT_EQ(std::set<CompactIndex>(survivors.begin(), survivors.end()),
@@ -150,6 +170,21 @@ TEST_P(ParetoFrontFilter, KeepsExactlyTheRowsNoOtherDominates) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Variables, ParetoFrontFilter, ::testing::Values(1, 2, 3, 4, 5, 7));
+
+// The lexicographically least row survives whatever its other values,
+// infinite ones too.
+TEST(ParetoFrontFilter, KeepsTheLeastRowWithAnInfiniteValue) {
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    NondominatedFilter filter;
+    std::vector<CompactIndex> survivors;
+    for (std::size_t n_variables = 2; n_variables <= 4; ++n_variables) {
+        std::vector<double> points(2 * n_variables, 1.0);
+        points[0] = 0.0;
+        points[n_variables - 1] = kInfinity;
+        filter.select(points, n_variables, survivors);
+        EXPECT_EQ(survivors, (std::vector<CompactIndex>{0, 1})) << n_variables << " variables";
+    }
+}
 
 }  // namespace
 }  // namespace quorvel
