@@ -112,21 +112,20 @@ void NondominatedFilter::drop_rows_beaten_by_lower_band(std::span<const double> 
     const double bands_per_value = static_cast<double>(n_bands) / (highest - lowest);
     // Equal, infinite or nearly equal first values leave no bands.
     if (!(bands_per_value > 0 && bands_per_value < kInfinity)) return;
-    const auto band_of = [&](const KeyedIndex& entry) {
-        const double band = (points[2 * std::size_t{entry.index}] - lowest) * bands_per_value;
-        return std::min(n_bands - 1, static_cast<std::size_t>(band));
-    };
     // Each band's least second value, then the least of the bands below.
+    // The keys hold the bands until the rows are ordered.
     band_lowest_.assign(n_bands, kInfinity);
-    for (const KeyedIndex& entry : order_) {
-        double& band_lowest = band_lowest_[band_of(entry)];
-        band_lowest = std::min(band_lowest, points[2 * std::size_t{entry.index} + 1]);
+    for (KeyedIndex& entry : order_) {
+        const double* row = points.data() + 2 * std::size_t{entry.index};
+        entry.key =
+            std::min(n_bands - 1, static_cast<std::size_t>((row[0] - lowest) * bands_per_value));
+        band_lowest_[entry.key] = std::min(band_lowest_[entry.key], row[1]);
     }
     double below = kInfinity;
     for (double& band_lowest : band_lowest_)
         below = std::min(below, std::exchange(band_lowest, below));
     std::erase_if(order_, [&](const KeyedIndex& entry) {
-        return points[2 * std::size_t{entry.index} + 1] > band_lowest_[band_of(entry)];
+        return points[2 * std::size_t{entry.index} + 1] > band_lowest_[entry.key];
     });
 }
 
