@@ -119,19 +119,23 @@ void FourVariableDominance::sweep_range(std::size_t begin, std::size_t end) {
 // spanned the whole set. A row already marked needs no query, and as a
 // dominator it is stood in for by the row that dominates it.
 void FourVariableDominance::compare_halves(std::size_t begin, std::size_t middle, std::size_t end) {
+    // The walk takes the rows in merged order, so it merges them as it goes:
+    // an earlier row first where second values are equal, as std::merge would.
     std::size_t earlier = begin;
+    std::size_t merged = begin;
     earlier_pairs_.clear();
     for (std::size_t later = middle; later < end; ++later) {
         const Item& row = items_[later];
-        for (; earlier < middle && items_[earlier].second <= row.second; ++earlier)
+        for (; earlier < middle && items_[earlier].second <= row.second; ++earlier) {
             if (!dominated_[items_[earlier].position])
                 earlier_pairs_.add_if_uncovered(items_[earlier].third, items_[earlier].fourth);
+            merged_[merged++] = items_[earlier];
+        }
         if (!dominated_[row.position] && earlier_pairs_.covers(row.third, row.fourth))
             dominated_[row.position] = 1;
+        merged_[merged++] = row;
     }
-
-    std::merge(items_.begin() + begin, items_.begin() + middle, items_.begin() + middle,
-               items_.begin() + end, merged_.begin() + begin, by_second);
+    std::copy(items_.begin() + earlier, items_.begin() + middle, merged_.begin() + merged);
     std::copy(merged_.begin() + begin, merged_.begin() + end, items_.begin() + begin);
 }
 
