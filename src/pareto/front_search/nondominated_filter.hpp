@@ -52,8 +52,9 @@ private:
 
     std::vector<KeyedIndex> order_;
     std::vector<KeyedIndex> scratch_;
-    // Two variables: the rows of bands and whether the last sweep found most
-    // of the rows it was given dominated.
+    // Two variables: per band of first values, the least second value below
+    // it; how many rows the last sweep was given, and whether it found most of
+    // them dominated.
     std::vector<double> band_lowest_;
     std::size_t rows_given_ = 0;
     bool most_rows_beaten_ = false;
