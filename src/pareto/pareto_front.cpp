@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
-#include <utility>
 
 #include "front_search/cell_representatives.hpp"
 #include "front_search/compact_index.hpp"
-#include "front_search/key_sort.hpp"
 #include "front_search/node_layers.hpp"
 #include "front_search/nondominated_filter.hpp"
-#include "front_search/row_copy.hpp"
 #include "front_search/shifted_table.hpp"
 #include "pareto/cancellation.hpp"
 
@@ -34,20 +31,13 @@ void seed_with_first_stand(const ShiftedTable& shifted, NodeLayers& layers, Fron
         layers.add(kNoIndex, static_cast<CompactIndex>(option));
 }
 
-void keep_survivors(const CellRepresentatives& cells, std::span<const CompactIndex> survivors,
-                    std::size_t n_variables, NodeLayers& layers, FrontTargets& next) {
-    next.clear();
+// The front's rows are not read again once its candidates are collected, so
+// its storage takes the next survivors' rows.
+void keep_survivors(CellRepresentatives& cells, NodeLayers& layers, FrontTargets& front) {
+    cells.move_survivor_targets(front);
     layers.open_layer();
-    // Survivors come in order of their values, cells in order of their first
-    // candidates: at large fronts each survivor's row and origin would be a
-    // cache miss, unless loaded ahead.
-    for (std::size_t k = 0; k < survivors.size(); ++k) {
-        if (const CompactIndex* ahead = entry_ahead(survivors, k)) cells.prefetch(*ahead);
-        const CompactIndex cell = survivors[k];
-        append_row(next, cells.targets().data() + cell * n_variables, n_variables);
-        const CellRepresentatives::Origin& origin = cells.origin(cell);
+    for (const CellRepresentatives::Origin& origin : cells.survivor_origins())
         layers.add(origin.front_position, origin.option);
-    }
 }
 
 std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers& layers,
@@ -74,18 +64,14 @@ std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers&
 std::size_t search_stands(const ShiftedTable& shifted, double log_step, NodeLayers& layers) {
     const std::size_t n_variables = shifted.n_variables();
     FrontTargets front;
-    FrontTargets next;
     seed_with_first_stand(shifted, layers, front);
 
     CellRepresentatives cells(n_variables);
     NondominatedFilter filter;
-    std::vector<CompactIndex> survivors;
     for (std::size_t stand = 1; stand < shifted.n_stands(); ++stand) {
         check_cancellation();
         cells.collect(front, shifted.stand(stand), log_step, filter);
-        filter.finish(cells.targets(), survivors);
-        keep_survivors(cells, survivors, n_variables, layers, next);
-        std::swap(front, next);
+        keep_survivors(cells, layers, front);
     }
     return front.size() / n_variables;
 }

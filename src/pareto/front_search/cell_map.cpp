@@ -64,6 +64,16 @@ void CellMap::forget_below(std::uint32_t first, std::vector<CompactIndex>& forgo
         held_slots_.push_back(place_entry(kept_entries_.data() + k));
 }
 
+void CellMap::renumber_held(std::vector<CompactIndex>& old_numbers) {
+    old_numbers.clear();
+    for (const CompactIndex slot : held_slots_) {
+        CompactIndex& number = slots_[slot * stride_];
+        old_numbers.push_back(number);
+        number = static_cast<CompactIndex>(old_numbers.size() - 1);
+    }
+    size_ = held();
+}
+
 CompactIndex CellMap::place_entry(const std::uint32_t* entry) {
     std::size_t slot = home_slot({entry + 1, n_variables_});
     while (slots_[slot * stride_] != kNoIndex) slot = (slot + 1) & mask_;

@@ -87,7 +87,13 @@ public:
         empty_held_slots();
     }
 
-    // Cells numbered since the last clear(), forgotten ones included.
+    // Numbers the held cells 0, 1, ... in the order they are held, as if no
+    // other cell had been numbered; old_numbers receives their former
+    // numbers in that order.
+    void renumber_held(std::vector<CompactIndex>& old_numbers);
+
+    // Cells numbered since the last clear() or renumbering, forgotten ones
+    // included.
     std::size_t size() const { return size_; }
     // Cells in the table.
     std::size_t held() const { return held_slots_.size(); }

@@ -7,7 +7,9 @@
 #include <utility>
 
 #include "dominance.hpp"
+#include "key_sort.hpp"
 #include "pareto/grid.hpp"
+#include "pareto/internal_failure.hpp"
 #include "row_copy.hpp"
 
 namespace quorvel {
@@ -81,6 +83,9 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     forgotten_below_ = 0;
     forget_at_ = cells_in_cache_;
     filter.start(n_variables);
+    kept_by_pieces_ = false;
+    survivor_targets_.clear();
+    survivor_origins_.clear();
 
     // Rounding is monotone, so each option's candidates keep the order of
     // the front's first values.
@@ -93,14 +98,20 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
             first_coordinates_if_all_valid(front_targets, options, n_variables, log_step);
     switch (n_variables) {
     case 2:
-        return collect_candidates<2>(front_targets, options, log_step, filter);
+        collect_candidates<2>(front_targets, options, log_step, filter);
+        break;
     case 3:
-        return collect_candidates<3>(front_targets, options, log_step, filter);
+        collect_candidates<3>(front_targets, options, log_step, filter);
+        break;
     case 4:
-        return collect_candidates<4>(front_targets, options, log_step, filter);
+        collect_candidates<4>(front_targets, options, log_step, filter);
+        break;
     default:
-        return collect_candidates<0>(front_targets, options, log_step, filter);
+        collect_candidates<0>(front_targets, options, log_step, filter);
     }
+    if (kept_by_pieces_) return;
+    filter.finish(targets_, survivors_);
+    keep_survivors(survivors_);
 }
 
 std::span<const CellRepresentatives::Origin> CellRepresentatives::next_batch(
@@ -234,7 +245,7 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
 void CellRepresentatives::forget_held_cells(NondominatedFilter& filter) {
     final_cells_.clear();
     cells_.forget_all(final_cells_);
-    filter.take_piece(targets_, final_cells_);
+    hand_over_piece(filter);
 }
 
 void CellRepresentatives::keep_table_small(std::size_t batch_size, NondominatedFilter& filter) {
@@ -243,9 +254,46 @@ void CellRepresentatives::keep_table_small(std::size_t batch_size, NondominatedF
         std::max(forgotten_below_, *std::min_element(latest_first_.begin(), latest_first_.end()));
     final_cells_.clear();
     cells_.forget_below(forgotten_below_, final_cells_);
-    filter.take_piece(targets_, final_cells_);
+    hand_over_piece(filter);
     // Each cell kept is passed over again only after as many new ones.
     forget_at_ = std::max(cells_in_cache_, 2 * cells_.held());
+}
+
+// Pieces come in order of their cells' first coordinates, so the filter
+// takes every piece once it has taken the first; one it refused after that
+// would find the rows it needs dropped.
+void CellRepresentatives::hand_over_piece(NondominatedFilter& filter) {
+    const std::span<const CompactIndex> survivors = filter.take_piece(targets_, final_cells_);
+    if (!filter.takes_pieces()) {
+        if (kept_by_pieces_) fail("cells handed to the filter out of order");
+        return;
+    }
+    kept_by_pieces_ = true;
+    keep_survivors(survivors);
+    // The cells still held move to the front, numbered from 0.
+    cells_.renumber_held(old_numbers_);
+    moved_targets_.clear();
+    moved_origins_.clear();
+    for (const CompactIndex cell : old_numbers_) {
+        append_row(moved_targets_, targets_.data() + cell * n_variables_, n_variables_);
+        moved_origins_.push_back(origins_[cell]);
+    }
+    targets_.swap(moved_targets_);
+    origins_.swap(moved_origins_);
+}
+
+void CellRepresentatives::keep_survivors(std::span<const CompactIndex> cells) {
+    // Survivors come in order of their values, cells in order of their first
+    // candidates: at large fronts each survivor's row and origin would be a
+    // cache miss, unless loaded ahead.
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        if (const CompactIndex* ahead = entry_ahead(cells, k)) {
+            __builtin_prefetch(targets_.data() + *ahead * n_variables_);
+            __builtin_prefetch(origins_.data() + *ahead);
+        }
+        append_row(survivor_targets_, targets_.data() + cells[k] * n_variables_, n_variables_);
+        survivor_origins_.push_back(origins_[cells[k]]);
+    }
 }
 
 template <std::size_t N>

@@ -34,6 +34,11 @@ namespace quorvel {
 // merged a bucket at a time, the cells held handed to the filter as a piece
 // before the next bucket would take them beyond the cache. (Not when
 // they are too many to list, or the grid would reject one.)
+//
+// The survivors of a piece are final once the filter has taken it, so their
+// rows are copied out and the piece's cells dropped: the rows held then
+// follow the cells in play, not every cell of the stand, where most cells
+// are dominated (as at large fronts of two variables).
 class CellRepresentatives {
 public:
     using Origin = CandidateOrigin;
@@ -42,21 +47,17 @@ public:
                                  std::size_t cells_in_cache = kCellsInCache);
 
     // front_targets and options hold one row of n_variables values per front
-    // member and per option. Gives every cell to the filter, which is then
-    // ready to finish on targets(). Fails like the grid for a coordinate it
-    // rejects; asks whether to stop about once per million candidates.
+    // member and per option. Gives every cell to the filter and keeps the
+    // cells that survive it. Fails like the grid for a coordinate it rejects;
+    // asks whether to stop about once per million candidates.
     void collect(std::span<const double> front_targets, std::span<const double> options,
                  double log_step, NondominatedFilter& filter);
 
-    // One row per cell, in order of the cells' first candidates (within a
-    // bucket, in order of the buckets).
-    std::span<const double> targets() const { return targets_; }
-    const Origin& origin(std::size_t cell) const { return origins_[cell]; }
-    // Starts loading a cell's row and origin.
-    void prefetch(std::size_t cell) const {
-        __builtin_prefetch(targets_.data() + cell * n_variables_);
-        __builtin_prefetch(origins_.data() + cell);
-    }
+    // The surviving cells, in the filter's order: their origins, and their
+    // rows, which move_survivor_targets swaps with `into`; the storage
+    // received is reused.
+    std::span<const Origin> survivor_origins() const { return survivor_origins_; }
+    void move_survivor_targets(std::vector<double>& into) { into.swap(survivor_targets_); }
 
 private:
     // In a table at most half full, a quarter to half a megabyte at three
@@ -89,6 +90,9 @@ private:
     void place_batch(std::span<const Origin> batch);
     // Hands every cell in the table to the filter as a piece.
     void forget_held_cells(NondominatedFilter& filter);
+    // Hands the cells of final_cells_ to the filter as a piece.
+    void hand_over_piece(NondominatedFilter& filter);
+    void keep_survivors(std::span<const CompactIndex> cells);
 
     std::size_t n_variables_;
     CellMap cells_;
@@ -104,6 +108,15 @@ private:
     // the lowest of them and below forgotten_below_ are forgotten.
     std::vector<std::uint32_t> latest_first_;
     std::vector<CompactIndex> final_cells_;
+    // Whether pieces' survivors have been kept and their cells dropped.
+    bool kept_by_pieces_ = false;
+    std::vector<double> survivor_targets_;
+    std::vector<Origin> survivor_origins_;
+    std::vector<CompactIndex> survivors_;
+    // Work space of dropping the cells of a piece.
+    std::vector<CompactIndex> old_numbers_;
+    std::vector<double> moved_targets_;
+    std::vector<Origin> moved_origins_;
     std::uint32_t forgotten_below_ = 0;
     bool forgetting_ = true;
     // The candidates' least and greatest first coordinate, when they may go

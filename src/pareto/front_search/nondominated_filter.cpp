@@ -57,10 +57,10 @@ void NondominatedFilter::start(std::size_t n_variables) {
     piece_survivors_.clear();
 }
 
-void NondominatedFilter::take_piece(std::span<const double> points,
-                                    std::span<const CompactIndex> rows) {
+std::span<const CompactIndex> NondominatedFilter::take_piece(std::span<const double> points,
+                                                             std::span<const CompactIndex> rows) {
     rows_taken_ += rows.size();
-    if (!by_pieces_ || rows.empty()) return;
+    if (!by_pieces_ || rows.empty()) return {};
     const std::size_t n_variables = n_variables_;
     order_.resize(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) order_[i].index = rows[i];
@@ -70,13 +70,15 @@ void NondominatedFilter::take_piece(std::span<const double> points,
     // this piece in sorted order, so the sweep goes on where it stopped.
     if (!(points[order_.front().index * n_variables] > highest_first_)) {
         by_pieces_ = false;
-        return;
+        return {};
     }
     highest_first_ = points[order_.back().index * n_variables];
+    const std::size_t kept_before = piece_survivors_.size();
     if (n_variables == 2)
         sweep_two(points, piece_survivors_);
     else
         sweep_three(points, piece_survivors_);
+    return std::span<const CompactIndex>(piece_survivors_).subspan(kept_before);
 }
 
 void NondominatedFilter::finish(std::span<const double> points,

@@ -36,7 +36,11 @@ public:
     bool takes_pieces() const { return by_pieces_; }
     // rows lists rows of points not given before. A piece whose least first
     // value is not above every earlier one's stops the filtering by pieces.
-    void take_piece(std::span<const double> points, std::span<const CompactIndex> rows);
+    // Returns the piece's survivors, in order, when it is filtered: no later
+    // piece changes them, so their rows may then be moved and the others
+    // dropped.
+    std::span<const CompactIndex> take_piece(std::span<const double> points,
+                                             std::span<const CompactIndex> rows);
     // points holds the whole set: select() runs on it unless every row came
     // in pieces that could be filtered.
     void finish(std::span<const double> points, std::vector<CompactIndex>& survivors);
