@@ -286,13 +286,19 @@ void CellRepresentatives::keep_survivors(std::span<const CompactIndex> cells) {
     // Survivors come in order of their values, cells in order of their first
     // candidates: at large fronts each survivor's row and origin would be a
     // cache miss, unless loaded ahead.
+    const std::size_t n_variables = n_variables_;
+    const std::size_t kept_before = survivor_origins_.size();
+    survivor_targets_.resize((kept_before + cells.size()) * n_variables);
+    survivor_origins_.resize(kept_before + cells.size());
+    double* const rows = survivor_targets_.data() + kept_before * n_variables;
+    Origin* const origins = survivor_origins_.data() + kept_before;
     for (std::size_t k = 0; k < cells.size(); ++k) {
         if (const CompactIndex* ahead = entry_ahead(cells, k)) {
-            __builtin_prefetch(targets_.data() + *ahead * n_variables_);
+            __builtin_prefetch(targets_.data() + *ahead * n_variables);
             __builtin_prefetch(origins_.data() + *ahead);
         }
-        append_row(survivor_targets_, targets_.data() + cells[k] * n_variables_, n_variables_);
-        survivor_origins_.push_back(origins_[cells[k]]);
+        copy_row(targets_.data() + cells[k] * n_variables, n_variables, rows + k * n_variables);
+        origins[k] = origins_[cells[k]];
     }
 }
 
