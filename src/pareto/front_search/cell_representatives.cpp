@@ -111,7 +111,7 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     }
     if (kept_by_pieces_) return;
     filter.finish(targets_, survivors_);
-    keep_survivors(survivors_);
+    append_cells(survivors_, survivor_targets_, survivor_origins_);
 }
 
 std::span<const CellRepresentatives::Origin> CellRepresentatives::next_batch(
@@ -269,36 +269,35 @@ void CellRepresentatives::hand_over_piece(NondominatedFilter& filter) {
         return;
     }
     kept_by_pieces_ = true;
-    keep_survivors(survivors);
-    // The cells still held move to the front, numbered from 0.
+    append_cells(survivors, survivor_targets_, survivor_origins_);
+    // Without a cell forgotten, the numbers held are still 0, 1, ...
+    if (final_cells_.empty()) return;
     cells_.renumber_held(old_numbers_);
     moved_targets_.clear();
     moved_origins_.clear();
-    for (const CompactIndex cell : old_numbers_) {
-        append_row(moved_targets_, targets_.data() + cell * n_variables_, n_variables_);
-        moved_origins_.push_back(origins_[cell]);
-    }
+    append_cells(old_numbers_, moved_targets_, moved_origins_);
     targets_.swap(moved_targets_);
     origins_.swap(moved_origins_);
 }
 
-void CellRepresentatives::keep_survivors(std::span<const CompactIndex> cells) {
+void CellRepresentatives::append_cells(std::span<const CompactIndex> cells,
+                                       std::vector<double>& targets,
+                                       std::vector<Origin>& origins) const {
+    const std::size_t n_variables = n_variables_;
+    const std::size_t n_before = origins.size();
+    targets.resize((n_before + cells.size()) * n_variables);
+    origins.resize(n_before + cells.size());
     // Survivors come in order of their values, cells in order of their first
     // candidates: at large fronts each survivor's row and origin would be a
     // cache miss, unless loaded ahead.
-    const std::size_t n_variables = n_variables_;
-    const std::size_t kept_before = survivor_origins_.size();
-    survivor_targets_.resize((kept_before + cells.size()) * n_variables);
-    survivor_origins_.resize(kept_before + cells.size());
-    double* const rows = survivor_targets_.data() + kept_before * n_variables;
-    Origin* const origins = survivor_origins_.data() + kept_before;
     for (std::size_t k = 0; k < cells.size(); ++k) {
         if (const CompactIndex* ahead = entry_ahead(cells, k)) {
             __builtin_prefetch(targets_.data() + *ahead * n_variables);
             __builtin_prefetch(origins_.data() + *ahead);
         }
-        copy_row(targets_.data() + cells[k] * n_variables, n_variables, rows + k * n_variables);
-        origins[k] = origins_[cells[k]];
+        copy_row(targets_.data() + cells[k] * n_variables, n_variables,
+                 targets.data() + (n_before + k) * n_variables);
+        origins[n_before + k] = origins_[cells[k]];
     }
 }
 

@@ -92,7 +92,9 @@ private:
     void forget_held_cells(NondominatedFilter& filter);
     // Hands the cells of final_cells_ to the filter as a piece.
     void hand_over_piece(NondominatedFilter& filter);
-    void keep_survivors(std::span<const CompactIndex> cells);
+    // Appends the rows and origins of these cells.
+    void append_cells(std::span<const CompactIndex> cells, std::vector<double>& targets,
+                      std::vector<Origin>& origins) const;
 
     std::size_t n_variables_;
     CellMap cells_;
@@ -112,7 +114,7 @@ private:
     bool kept_by_pieces_ = false;
     std::vector<double> survivor_targets_;
     std::vector<Origin> survivor_origins_;
-    std::vector<CompactIndex> survivors_;
+    std::vector<CompactIndex> survivors_;  // of a stand filtered as a whole
     // Work space of dropping the cells of a piece.
     std::vector<CompactIndex> old_numbers_;
     std::vector<double> moved_targets_;
