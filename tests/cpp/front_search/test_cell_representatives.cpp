@@ -23,12 +23,19 @@ std::vector<double> random_rows(std::mt19937_64& random, std::size_t n_rows,
                                 std::size_t n_variables, FrontOrder order) {
     std::vector<std::vector<double>> rows(n_rows);
     // Many levels in the first variable, so that forgetting has much to
-    // forget; few in the others, so that candidates often share a cell.
+    // forget; few in the others, so that candidates often share a cell. Half
+    // the time the others fall as the first rises, as along a front, so that
+    // rows survive until the last pieces.
     const int first_levels = draw(random, 2, 3000);
     const int other_levels = draw(random, 1, 6);
-    for (auto& row : rows)
-        for (std::size_t v = 0; v < n_variables; ++v)
-            row.push_back(0.37 * draw(random, 0, v == 0 ? first_levels : other_levels));
+    const bool falling = draw(random, 0, 1) == 1;
+    for (auto& row : rows) {
+        const int first = draw(random, 0, first_levels);
+        row.push_back(0.37 * first);
+        for (std::size_t v = 1; v < n_variables; ++v)
+            row.push_back(0.37 * (draw(random, 0, other_levels) +
+                                  (falling ? (first_levels - first) / 8 : 0)));
+    }
     if (order != FrontOrder::kShuffled) std::sort(rows.begin(), rows.end());
     if (order == FrontOrder::kNearlyLexicographic && n_rows > 1)
         for (int swap = 0; swap < 3; ++swap)
