@@ -293,9 +293,9 @@ void CellRepresentatives::append_cells(std::span<const CompactIndex> cells,
     const std::size_t n_before = origins.size();
     targets.resize((n_before + cells.size()) * n_variables);
     origins.resize(n_before + cells.size());
-    // Survivors come in order of their values, cells in order of their first
-    // candidates: at large fronts each survivor's row and origin would be a
-    // cache miss, unless loaded ahead.
+    // Survivors come in order of their values, rows in order of their cells'
+    // first candidates: at large fronts each survivor's row and origin would
+    // be a cache miss, unless loaded ahead. (Cells held are near in any order.)
     for (std::size_t k = 0; k < cells.size(); ++k) {
         if (const CompactIndex* ahead = entry_ahead(cells, k)) {
             __builtin_prefetch(targets_.data() + *ahead * n_variables);
