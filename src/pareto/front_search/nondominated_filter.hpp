@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "compact_index.hpp"
+#include "dominance_tree.hpp"
 #include "four_variable_dominance.hpp"
 #include "key_sort.hpp"
 #include "staircase.hpp"
@@ -53,6 +54,8 @@ private:
     void split_four(std::span<const double> points, std::vector<CompactIndex>& survivors);
     void scan_kept(std::span<const double> points, std::size_t n_variables,
                    std::vector<CompactIndex>& survivors);
+    void select_by_tree(std::span<const double> points, std::size_t n_variables,
+                        std::vector<CompactIndex>& survivors);
 
     std::vector<KeyedIndex> order_;
     std::vector<KeyedIndex> scratch_;
@@ -68,6 +71,7 @@ private:
     Staircase staircase_;
     FourVariableDominance four_;
     std::vector<double> kept_rows_;
+    DominanceTree tree_;
 
     // A set given in pieces.
     std::size_t n_variables_ = 0;
