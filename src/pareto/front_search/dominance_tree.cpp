@@ -9,7 +9,7 @@ namespace quorvel {
 namespace {
 
 // Parts of at most this many rows are not split further.
-constexpr std::size_t kLeafRows = 16;
+constexpr std::size_t kLeafRows = 8;
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
@@ -32,11 +32,26 @@ void DominanceTree::mark(std::span<const double> points, std::size_t n_variables
                     rows_.data() + t * n_variables);
     set_least_values();
 
-    // Rows taken in the order of the parts meet the same parts one after
-    // another, which stay in cache.
     dominated_.assign(n_rows_, 0);
+    switch (n_variables) {
+    case 5:
+        mark_rows<5>();
+        break;
+    case 6:
+        mark_rows<6>();
+        break;
+    default:
+        mark_rows<0>();
+    }
+}
+
+// Rows taken in the order of the parts meet the same parts one after
+// another, which stay in cache.
+template <std::size_t N>
+void DominanceTree::mark_rows() {
+    const std::size_t n_variables = N ? N : n_variables_;
     for (std::size_t t = 0; t < n_rows_; ++t)
-        dominated_[indices_[t]] = has_dominator(rows_.data() + t * n_variables);
+        dominated_[indices_[t]] = has_dominator<N>(rows_.data() + t * n_variables);
 }
 
 std::size_t DominanceTree::part_begin(std::size_t part, unsigned depth) const {
@@ -48,23 +63,20 @@ void DominanceTree::split(std::size_t part, unsigned depth, std::span<const doub
     const std::size_t begin = part_begin(part, depth);
     const std::size_t end = part_begin(part + 1, depth);
     const std::size_t middle = part_begin(2 * part + 1, depth + 1);
-    std::size_t widest = 0;
-    double widest_span = -1;
-    for (std::size_t v = 0; v < n_variables; ++v) {
-        double lowest = kInfinity;
-        double highest = -kInfinity;
-        for (std::size_t t = begin; t < end; ++t) {
-            const double value = points[std::size_t{indices_[t]} * n_variables + v];
-            lowest = std::min(lowest, value);
-            highest = std::max(highest, value);
-        }
-        // Infinite values leave an infinite or undefined span; either way
-        // the split stays valid, only less even.
-        if (highest - lowest > widest_span) {
-            widest = v;
-            widest_span = highest - lowest;
+    lowest_.assign(n_variables, kInfinity);
+    highest_.assign(n_variables, -kInfinity);
+    for (std::size_t t = begin; t < end; ++t) {
+        const double* row = points.data() + std::size_t{indices_[t]} * n_variables;
+        for (std::size_t v = 0; v < n_variables; ++v) {
+            lowest_[v] = std::min(lowest_[v], row[v]);
+            highest_[v] = std::max(highest_[v], row[v]);
         }
     }
+    // Infinite values leave an infinite or undefined span; either way the
+    // split stays valid, only less even.
+    std::size_t widest = 0;
+    for (std::size_t v = 1; v < n_variables; ++v)
+        if (highest_[v] - lowest_[v] > highest_[widest] - lowest_[widest]) widest = v;
     keyed_.resize(end - begin);
     for (std::size_t t = begin; t < end; ++t)
         keyed_[t - begin] = {points[std::size_t{indices_[t]} * n_variables + widest], indices_[t]};
@@ -90,8 +102,9 @@ void DominanceTree::set_least_values() {
                                                       least_[(2 * part + 1) * n_variables + v]);
 }
 
+template <std::size_t N>
 bool DominanceTree::has_dominator(const double* row) const {
-    const std::size_t n_variables = n_variables_;
+    const std::size_t n_variables = N ? N : n_variables_;
     const std::size_t first_leaf = std::size_t{1} << depth_;
     // Depth-first, the part of lower values first: a dominated row mostly
     // finds its dominator there.

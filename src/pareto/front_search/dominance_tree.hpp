@@ -36,6 +36,11 @@ private:
     std::size_t part_begin(std::size_t part, unsigned depth) const;
     void split(std::size_t part, unsigned depth, std::span<const double> points);
     void set_least_values();
+    // N, when not 0, is n_variables_, known at compile time so that the
+    // loops over a row unroll.
+    template <std::size_t N>
+    void mark_rows();
+    template <std::size_t N>
     bool has_dominator(const double* row) const;
 
     std::size_t n_variables_ = 0;
@@ -44,7 +49,10 @@ private:
     // The rows in the order of the parts, and their indices in points.
     std::vector<double> rows_;
     std::vector<CompactIndex> indices_;
-    std::vector<KeyedRow> keyed_;  // work space of split
+    // Work space of split.
+    std::vector<KeyedRow> keyed_;
+    std::vector<double> lowest_;
+    std::vector<double> highest_;
     // n_variables_ least values per part.
     std::vector<double> least_;
     std::vector<std::uint8_t> dominated_;

@@ -4,9 +4,6 @@
 #include <limits>
 #include <utility>
 
-#include "dominance.hpp"
-#include "row_copy.hpp"
-
 namespace quorvel {
 
 namespace {
@@ -17,11 +14,6 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // sorting; fewer rows than kLeastBanded are sorted as they are.
 constexpr std::size_t kRowsPerBand = 4;
 constexpr std::size_t kLeastBanded = 256;
-
-// The comparisons per row past which a scan of the kept rows gives way to the
-// tree, and the rows whose comparisons it may spend first.
-constexpr std::size_t kScanBudgetPerRow = 256;
-constexpr std::size_t kScanHeadStart = 256;
 
 }  // namespace
 
@@ -48,7 +40,7 @@ void NondominatedFilter::select(std::span<const double> points, std::size_t n_va
         split_four(points, survivors);
         break;
     default:
-        scan_kept(points, n_variables, survivors);
+        select_by_tree(points, n_variables, survivors);
     }
 }
 
@@ -203,33 +195,10 @@ void NondominatedFilter::split_four(std::span<const double> points,
         if (!four_.dominated(position)) survivors.push_back(order_[position].index);
 }
 
-// Rows sorted by sum meet the strongest dominators first, so a dominated row
-// usually stops after a few comparisons; only survivors scan all of
-// kept_rows_. Where survivors are many, that costs the square of their
-// number, so once the rows scanned have cost more comparisons each than the
-// tree spends on a row, the tree decides every row instead.
-void NondominatedFilter::scan_kept(std::span<const double> points, std::size_t n_variables,
-                                   std::vector<CompactIndex>& survivors) {
-    kept_rows_.clear();
-    std::size_t compared = 0;
-    for (std::size_t position = 0; position < order_.size(); ++position) {
-        if (compared > kScanBudgetPerRow * (position + kScanHeadStart))
-            return select_by_tree(points, n_variables, survivors);
-        const double* row = points.data() + std::size_t{order_[position].index} * n_variables;
-        bool dominated = false;
-        std::size_t k = 0;
-        for (; k < kept_rows_.size() && !dominated; k += n_variables)
-            dominated = dominates(kept_rows_.data() + k, row, n_variables);
-        compared += k / n_variables;
-        if (dominated) continue;
-        survivors.push_back(order_[position].index);
-        append_row(kept_rows_, row, n_variables);
-    }
-}
-
+// Each row is tested against the whole set, so the rows sorted by sum only
+// give the survivors their order.
 void NondominatedFilter::select_by_tree(std::span<const double> points, std::size_t n_variables,
                                         std::vector<CompactIndex>& survivors) {
-    survivors.clear();
     tree_.mark(points, n_variables);
     for (const KeyedIndex& entry : order_)
         if (!tree_.dominated(entry.index)) survivors.push_back(entry.index);

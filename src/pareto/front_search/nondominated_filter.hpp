@@ -13,9 +13,11 @@
 namespace quorvel {
 
 // Selects the points of a set that no other point of the set dominates, far
-// below the quadratic cost of comparing every pair: sorting puts every
-// dominator ahead of the points it dominates, so each point is tested only
-// against the points before it. The buffers are kept between calls.
+// below the quadratic cost of comparing every pair: for two to four
+// variables, sorting puts every dominator ahead of the points it dominates,
+// so each point is tested only against the points before it; for more, a
+// tree of parts of the set rules out all but the parts near each point. The
+// buffers are kept between calls.
 //
 // A set may also be given in pieces as its rows become known, each piece's
 // first values above all earlier ones: two and three variables are then
@@ -52,8 +54,6 @@ private:
     void sweep_two(std::span<const double> points, std::vector<CompactIndex>& survivors);
     void sweep_three(std::span<const double> points, std::vector<CompactIndex>& survivors);
     void split_four(std::span<const double> points, std::vector<CompactIndex>& survivors);
-    void scan_kept(std::span<const double> points, std::size_t n_variables,
-                   std::vector<CompactIndex>& survivors);
     void select_by_tree(std::span<const double> points, std::size_t n_variables,
                         std::vector<CompactIndex>& survivors);
 
@@ -70,7 +70,6 @@ private:
     double lowest_second_ = 0;
     Staircase staircase_;
     FourVariableDominance four_;
-    std::vector<double> kept_rows_;
     DominanceTree tree_;
 
     // A set given in pieces.
