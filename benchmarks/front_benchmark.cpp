@@ -139,5 +139,6 @@ int main() {
     quorvel::bench::run_scale(2, 5e-4, 5e-7);
     quorvel::bench::run_scale(3, 1e-2, 1e-3);
     quorvel::bench::run_scale(4, 3e-2, 5e-3);
+    quorvel::bench::run_scale(5, 5e-2, 1e-2);
     return all_agree ? 0 : 1;
 }
