@@ -4,6 +4,8 @@
 #include <limits>
 #include <numeric>
 
+#include "dominance.hpp"
+
 namespace quorvel {
 
 namespace {
@@ -122,16 +124,9 @@ bool DominanceTree::has_dominator(const double* row) const {
             pending[n_pending++] = 2 * part;
             continue;
         }
-        for (std::size_t t = part_begin(part, depth_); t < part_begin(part + 1, depth_); ++t) {
-            const double* other = rows_.data() + t * n_variables;
-            bool no_greater = true;
-            bool less = false;
-            for (std::size_t v = 0; v < n_variables; ++v) {
-                no_greater &= other[v] <= row[v];
-                less |= other[v] < row[v];
-            }
-            if (no_greater && less) return true;
-        }
+        for (std::size_t t = part_begin(part, depth_); t < part_begin(part + 1, depth_); ++t)
+            if (dominates_branch_free(rows_.data() + t * n_variables, row, n_variables))
+                return true;
     }
     return false;
 }
