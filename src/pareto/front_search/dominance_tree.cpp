@@ -79,13 +79,13 @@ void DominanceTree::split(std::size_t part, unsigned depth, std::span<const doub
     std::size_t widest = 0;
     for (std::size_t v = 1; v < n_variables; ++v)
         if (highest_[v] - lowest_[v] > highest_[widest] - lowest_[widest]) widest = v;
-    keyed_.resize(end - begin);
-    for (std::size_t t = begin; t < end; ++t)
-        keyed_[t - begin] = {points[std::size_t{indices_[t]} * n_variables + widest], indices_[t]};
-    std::nth_element(keyed_.begin(), keyed_.begin() + static_cast<std::ptrdiff_t>(middle - begin),
-                     keyed_.end(),
-                     [](const KeyedRow& a, const KeyedRow& b) { return a.key < b.key; });
-    for (std::size_t t = begin; t < end; ++t) indices_[t] = keyed_[t - begin].index;
+    const double* values = points.data() + widest;
+    std::nth_element(indices_.begin() + static_cast<std::ptrdiff_t>(begin),
+                     indices_.begin() + static_cast<std::ptrdiff_t>(middle),
+                     indices_.begin() + static_cast<std::ptrdiff_t>(end),
+                     [values, n_variables](CompactIndex a, CompactIndex b) {
+                         return values[a * n_variables] < values[b * n_variables];
+                     });
 }
 
 void DominanceTree::set_least_values() {

@@ -26,11 +26,6 @@ public:
     bool dominated(CompactIndex index) const { return dominated_[index] != 0; }
 
 private:
-    struct KeyedRow {
-        double key;
-        CompactIndex index;
-    };
-
     // Parts are numbered as in a heap: part k splits into 2k and 2k + 1, and
     // the parts of depth d are 2^d to 2^(d+1) - 1.
     std::size_t part_begin(std::size_t part, unsigned depth) const;
@@ -50,7 +45,6 @@ private:
     std::vector<double> rows_;
     std::vector<CompactIndex> indices_;
     // Work space of split.
-    std::vector<KeyedRow> keyed_;
     std::vector<double> lowest_;
     std::vector<double> highest_;
     // n_variables_ least values per part.
