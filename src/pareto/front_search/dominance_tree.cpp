@@ -65,21 +65,9 @@ void DominanceTree::split(std::size_t part, unsigned depth, std::span<const doub
     const std::size_t begin = part_begin(part, depth);
     const std::size_t end = part_begin(part + 1, depth);
     const std::size_t middle = part_begin(2 * part + 1, depth + 1);
-    lowest_.assign(n_variables, kInfinity);
-    highest_.assign(n_variables, -kInfinity);
-    for (std::size_t t = begin; t < end; ++t) {
-        const double* row = points.data() + std::size_t{indices_[t]} * n_variables;
-        for (std::size_t v = 0; v < n_variables; ++v) {
-            lowest_[v] = std::min(lowest_[v], row[v]);
-            highest_[v] = std::max(highest_[v], row[v]);
-        }
-    }
-    // Infinite values leave an infinite or undefined span; either way the
-    // split stays valid, only less even.
-    std::size_t widest = 0;
-    for (std::size_t v = 1; v < n_variables; ++v)
-        if (highest_[v] - lowest_[v] > highest_[widest] - lowest_[widest]) widest = v;
-    const double* values = points.data() + widest;
+    // Medians split by rank, so a variable of large values is split no more
+    // often than one of small values: the variables take turns.
+    const double* values = points.data() + depth % n_variables;
     std::nth_element(indices_.begin() + static_cast<std::ptrdiff_t>(begin),
                      indices_.begin() + static_cast<std::ptrdiff_t>(middle),
                      indices_.begin() + static_cast<std::ptrdiff_t>(end),

@@ -10,12 +10,13 @@
 namespace quorvel {
 
 // Finds the dominated rows of a set of distinct rows of any width. The rows
-// are split at the median of their widest variable, part by part, down to
-// parts of a few rows, and every part keeps the least value of each variable
-// over its rows. Only a part whose least values are all no greater than a
-// row can hold a row that dominates it: on a front, the parts near that row.
-// So a row meets a few parts per level instead of every survivor, which is
-// what sets of many survivors in five or more variables need.
+// are split at the median of one variable, the variables taking turns level
+// by level, down to parts of a few rows, and every part keeps the least value
+// of each variable over its rows. Only a part whose least values are all no
+// greater than a row can hold a row that dominates it: on a front, the parts
+// near that row. So a row meets a few parts per level instead of every
+// survivor, which is what sets of many survivors in five or more variables
+// need.
 class DominanceTree {
 public:
     // points holds one row of n_variables values per point; the rows must be
@@ -44,9 +45,6 @@ private:
     // The rows in the order of the parts, and their indices in points.
     std::vector<double> rows_;
     std::vector<CompactIndex> indices_;
-    // Work space of split.
-    std::vector<double> lowest_;
-    std::vector<double> highest_;
     // n_variables_ least values per part.
     std::vector<double> least_;
     std::vector<std::uint8_t> dominated_;
