@@ -15,9 +15,9 @@ namespace quorvel {
 // Selects the points of a set that no other point of the set dominates, far
 // below the quadratic cost of comparing every pair: for two to four
 // variables, sorting puts every dominator ahead of the points it dominates,
-// so each point is tested only against the points before it; for more, a
-// tree of parts of the set rules out all but the parts near each point. The
-// buffers are kept between calls.
+// so each point is tested only against the points before it; for any other
+// width, a tree of parts of the set rules out all but the parts near each
+// point. The buffers are kept between calls.
 //
 // A set may also be given in pieces as its rows become known, each piece's
 // first values above all earlier ones: two and three variables are then
