@@ -28,32 +28,29 @@ void DominanceTree::mark(std::span<const double> points, std::size_t n_variables
         for (std::size_t part = std::size_t{1} << depth; part < std::size_t{2} << depth; ++part)
             split(part, depth, points);
 
-    rows_.resize(points.size());
-    for (std::size_t t = 0; t < n_rows_; ++t)
-        std::copy_n(points.data() + std::size_t{indices_[t]} * n_variables, n_variables,
-                    rows_.data() + t * n_variables);
-    set_least_values();
+    set_least_values(points.data());
 
     dominated_.assign(n_rows_, 0);
     switch (n_variables) {
     case 5:
-        mark_rows<5>();
+        mark_rows<5>(points.data());
         break;
     case 6:
-        mark_rows<6>();
+        mark_rows<6>(points.data());
         break;
     default:
-        mark_rows<0>();
+        mark_rows<0>(points.data());
     }
 }
 
 // Rows taken in the order of the parts meet the same parts one after
 // another, which stay in cache.
 template <std::size_t N>
-void DominanceTree::mark_rows() {
+void DominanceTree::mark_rows(const double* points) {
     const std::size_t n_variables = N ? N : n_variables_;
     for (std::size_t t = 0; t < n_rows_; ++t)
-        dominated_[indices_[t]] = has_dominator<N>(rows_.data() + t * n_variables);
+        dominated_[indices_[t]] =
+            has_dominator<N>(points, points + std::size_t{indices_[t]} * n_variables);
 }
 
 std::size_t DominanceTree::part_begin(std::size_t part, unsigned depth) const {
@@ -76,7 +73,7 @@ void DominanceTree::split(std::size_t part, unsigned depth, std::span<const doub
                      });
 }
 
-void DominanceTree::set_least_values() {
+void DominanceTree::set_least_values(const double* points) {
     const std::size_t n_variables = n_variables_;
     const std::size_t first_leaf = std::size_t{1} << depth_;
     least_.assign(2 * first_leaf * n_variables, kInfinity);
@@ -84,7 +81,7 @@ void DominanceTree::set_least_values() {
         double* least = least_.data() + leaf * n_variables;
         for (std::size_t t = part_begin(leaf, depth_); t < part_begin(leaf + 1, depth_); ++t)
             for (std::size_t v = 0; v < n_variables; ++v)
-                least[v] = std::min(least[v], rows_[t * n_variables + v]);
+                least[v] = std::min(least[v], points[std::size_t{indices_[t]} * n_variables + v]);
     }
     for (std::size_t part = first_leaf - 1; part >= 1; --part)
         for (std::size_t v = 0; v < n_variables; ++v)
@@ -93,7 +90,7 @@ void DominanceTree::set_least_values() {
 }
 
 template <std::size_t N>
-bool DominanceTree::has_dominator(const double* row) const {
+bool DominanceTree::has_dominator(const double* points, const double* row) const {
     const std::size_t n_variables = N ? N : n_variables_;
     const std::size_t first_leaf = std::size_t{1} << depth_;
     // Depth-first, the part of lower values first: a dominated row mostly
@@ -113,7 +110,8 @@ bool DominanceTree::has_dominator(const double* row) const {
             continue;
         }
         for (std::size_t t = part_begin(part, depth_); t < part_begin(part + 1, depth_); ++t)
-            if (dominates_branch_free(rows_.data() + t * n_variables, row, n_variables))
+            if (dominates_branch_free(points + std::size_t{indices_[t]} * n_variables, row,
+                                      n_variables))
                 return true;
     }
     return false;
