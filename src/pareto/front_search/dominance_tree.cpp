@@ -30,7 +30,7 @@ void DominanceTree::mark(std::span<const double> points, std::size_t n_variables
 
     set_least_values(points.data());
 
-    dominated_.assign(n_rows_, 0);
+    dominated_.resize(n_rows_);  // every entry is written below
     switch (n_variables) {
     case 5:
         mark_rows<5>(points.data());
