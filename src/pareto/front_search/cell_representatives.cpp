@@ -95,11 +95,19 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     // the front's first values.
     forgetting_ = first_values_never_fall(front_targets, n_variables);
     // Buckets help only while the filter takes their cells as pieces.
-    bucket_coordinates_.reset();
-    if (!forgetting_ && filter.takes_pieces() &&
-        front_targets.size() / n_variables * n_options <= kMostCandidatesInBuckets)
-        bucket_coordinates_ =
-            first_coordinates_if_all_valid(front_targets, options, n_variables, log_step);
+    const bool may_use_buckets =
+        !forgetting_ && filter.takes_pieces() &&
+        front_targets.size() / n_variables * n_options <= kMostCandidatesInBuckets;
+    const bool may_screen = n_variables == 2 && forgetting_;
+    const auto first_coordinates =
+        may_use_buckets || may_screen
+            ? first_coordinates_if_all_valid(front_targets, options, n_variables, log_step)
+            : std::nullopt;
+    bucket_coordinates_ = may_use_buckets ? first_coordinates : std::nullopt;
+    screen_.stop();
+    if (may_screen && first_coordinates)
+        screen_.start(first_coordinates->first, first_coordinates->second,
+                      front_targets.size() / n_variables * n_options);
     switch (n_variables) {
     case 2:
         collect_candidates<2>(front_targets, options, log_step, filter);
@@ -152,10 +160,31 @@ void CellRepresentatives::form_batch(std::span<const double> front_targets,
 
 template <std::size_t N>
 void CellRepresentatives::merge_batch(std::span<const Origin> batch) {
+    cancellation_.add(batch.size());
+    if constexpr (N == 2)
+        if (screen_.active()) batch = drop_beaten(batch);
     cells_.make_room(batch.size());
     locate_batch<N>(batch.size());
     place_batch<N>(batch);
-    cancellation_.add(batch.size());
+}
+
+// Two variables: the batch's candidates the screen finds beaten leave it,
+// but still tell how far their option's candidates have come.
+std::span<const CellRepresentatives::Origin> CellRepresentatives::drop_beaten(
+    std::span<const Origin> batch) {
+    std::size_t kept = 0;
+    for (std::size_t j = 0; j < batch.size(); ++j) {
+        const std::uint32_t* key = batch_keys_.data() + 2 * j;
+        if (screen_.beaten_then_taken(key[0], key[1])) {
+            latest_first_[batch[j].option] = key[0];
+            continue;
+        }
+        batch_origins_[kept] = batch[j];
+        copy_row(key, 2, batch_keys_.data() + 2 * kept);
+        copy_row(batch_targets_.data() + 2 * j, 2, batch_targets_.data() + 2 * kept);
+        ++kept;
+    }
+    return {batch_origins_.data(), kept};
 }
 
 // Candidates in order: every option of a front member, member by member; a
@@ -204,6 +233,11 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
     const std::size_t front_size = front_targets.size() / n_variables;
     const std::size_t n_options = options.size() / n_variables;
     buckets_.start(front_size * n_options, bucket_coordinates_->first, bucket_coordinates_->second);
+    // The first candidates, in order of formation, may have shown the screen
+    // little to screen out: in the buckets' order it is tried again.
+    if (n_variables == 2)
+        screen_.start(bucket_coordinates_->first, bucket_coordinates_->second,
+                      front_size * n_options);
     Origin next{0, 0};
     while (next.front_position < front_size) {
         // Only the first values, laid end to end.

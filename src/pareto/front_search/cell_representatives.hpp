@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "beaten_cell_screen.hpp"
 #include "candidate_buckets.hpp"
 #include "cell_map.hpp"
 #include "compact_index.hpp"
@@ -34,6 +35,9 @@ namespace quorvel {
 // merged a bucket at a time, the cells held handed to the filter as a piece
 // before the next bucket would take them beyond the cache. (Not when
 // they are too many to list, or the grid would reject one.)
+//
+// For two variables, a candidate whose cell lies below another candidate's
+// in both coordinates is not placed at all: see BeatenCellScreen.
 //
 // The survivors of a piece are final once the filter has taken it, so their
 // rows are copied out and the piece's cells dropped: the rows held then
@@ -88,6 +92,7 @@ private:
     void locate_batch(std::size_t batch_size);
     template <std::size_t N>
     void place_batch(std::span<const Origin> batch);
+    std::span<const Origin> drop_beaten(std::span<const Origin> batch);
     // Hands every cell in the table to the filter as a piece.
     void forget_held_cells(NondominatedFilter& filter);
     // Hands the cells of final_cells_ to the filter as a piece.
@@ -125,6 +130,7 @@ private:
     // to buckets.
     std::optional<std::pair<std::uint32_t, std::uint32_t>> bucket_coordinates_;
     CandidateBuckets buckets_;
+    BeatenCellScreen screen_;
     std::size_t cells_in_cache_;
     std::size_t forget_at_ = 0;
     CancellationCounter cancellation_;

@@ -1,0 +1,35 @@
+#include "beaten_cell_screen.hpp"
+
+#include <algorithm>
+
+namespace quorvel {
+
+void BeatenCellScreen::start(std::uint32_t lowest, std::uint32_t highest,
+                             std::size_t n_candidates) {
+    active_ = n_candidates / kMostCandidatesPerColumn <= std::size_t{highest - lowest};
+    if (!active_) return;
+    lowest_ = lowest;
+    shift_ = 0;
+    while (((highest - lowest) >> shift_) >= kBands) ++shift_;
+    least_second_.assign(1, UINT32_MAX);
+    last_band_ = 0;
+    n_taken_ = 0;
+    n_beaten_ = 0;
+}
+
+// Every entry stays the second coordinate of a cell taken in its band or
+// one before, whichever bands a take stops short of: lowering no more than
+// kMostBandsLowered of them bounds what one take costs, and the test stays
+// sound.
+void BeatenCellScreen::take(std::size_t band, std::uint32_t second) {
+    if (band > last_band_) {
+        const std::uint32_t least_so_far = least_second_[last_band_];
+        least_second_.resize(band + 1, least_so_far);
+        last_band_ = band;
+    }
+    const std::size_t end = std::min(last_band_ + 1, band + kMostBandsLowered);
+    for (std::size_t b = band; b < end && least_second_[b] > second; ++b)
+        least_second_[b] = second;
+}
+
+}  // namespace quorvel
