@@ -169,20 +169,20 @@ void CellRepresentatives::merge_batch(std::span<const Origin> batch) {
 }
 
 // Two variables: the batch's candidates the screen finds beaten leave it,
-// but still tell how far their option's candidates have come.
+// but still tell how far their option's candidates have come. At large
+// fronts whether one is beaten is a toss, so every candidate is copied down
+// and only those kept are counted.
 std::span<const CellRepresentatives::Origin> CellRepresentatives::drop_beaten(
     std::span<const Origin> batch) {
     std::size_t kept = 0;
     for (std::size_t j = 0; j < batch.size(); ++j) {
         const std::uint32_t* key = batch_keys_.data() + 2 * j;
-        if (screen_.beaten_then_taken(key[0], key[1])) {
-            latest_first_[batch[j].option] = key[0];
-            continue;
-        }
+        const bool beaten = screen_.beaten_then_taken(key[0], key[1]);
+        latest_first_[batch[j].option] = key[0];
         batch_origins_[kept] = batch[j];
         copy_row(key, 2, batch_keys_.data() + 2 * kept);
         copy_row(batch_targets_.data() + 2 * j, 2, batch_targets_.data() + 2 * kept);
-        ++kept;
+        kept += !beaten;
     }
     return {batch_origins_.data(), kept};
 }
