@@ -233,8 +233,8 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
     const std::size_t front_size = front_targets.size() / n_variables;
     const std::size_t n_options = options.size() / n_variables;
     buckets_.start(front_size * n_options, bucket_coordinates_->first, bucket_coordinates_->second);
-    // The first candidates, in order of formation, may have shown the screen
-    // little to screen out: in the buckets' order it is tried again.
+    // The buckets give the candidates nearly in order of their first
+    // coordinate, as the screen needs them.
     if (n_variables == 2)
         screen_.start(bucket_coordinates_->first, bucket_coordinates_->second,
                       front_size * n_options);
