@@ -94,10 +94,10 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     // Rounding is monotone, so each option's candidates keep the order of
     // the front's first values.
     forgetting_ = first_values_never_fall(front_targets, n_variables);
+    const std::size_t n_candidates = front_targets.size() / n_variables * n_options;
     // Buckets help only while the filter takes their cells as pieces.
     const bool may_use_buckets =
-        !forgetting_ && filter.takes_pieces() &&
-        front_targets.size() / n_variables * n_options <= kMostCandidatesInBuckets;
+        !forgetting_ && filter.takes_pieces() && n_candidates <= kMostCandidatesInBuckets;
     const bool may_screen = n_variables == 2 && forgetting_;
     const auto first_coordinates =
         may_use_buckets || may_screen
@@ -106,8 +106,7 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     bucket_coordinates_ = may_use_buckets ? first_coordinates : std::nullopt;
     screen_.stop();
     if (may_screen && first_coordinates)
-        screen_.start(first_coordinates->first, first_coordinates->second,
-                      front_targets.size() / n_variables * n_options);
+        screen_.start(first_coordinates->first, first_coordinates->second, n_candidates);
     switch (n_variables) {
     case 2:
         collect_candidates<2>(front_targets, options, log_step, filter);
@@ -232,12 +231,11 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
     const std::size_t n_variables = N ? N : n_variables_;
     const std::size_t front_size = front_targets.size() / n_variables;
     const std::size_t n_options = options.size() / n_variables;
-    buckets_.start(front_size * n_options, bucket_coordinates_->first, bucket_coordinates_->second);
+    const auto [lowest_first, highest_first] = *bucket_coordinates_;
+    buckets_.start(front_size * n_options, lowest_first, highest_first);
     // The buckets give the candidates nearly in order of their first
     // coordinate, as the screen needs them.
-    if (n_variables == 2)
-        screen_.start(bucket_coordinates_->first, bucket_coordinates_->second,
-                      front_size * n_options);
+    if (n_variables == 2) screen_.start(lowest_first, highest_first, front_size * n_options);
     Origin next{0, 0};
     while (next.front_position < front_size) {
         // Only the first values, laid end to end.
