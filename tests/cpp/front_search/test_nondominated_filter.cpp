@@ -7,16 +7,31 @@
 #include <set>
 #include <vector>
 
-#include "dominance_test_support.hpp"
+#include "pareto/front_search/dominance.hpp"
 #include "pareto/front_search/nondominated_filter.hpp"
 #include "test_pareto_front_support.hpp"
 
 namespace quorvel {
 namespace {
 
-using testing::distinct_rows;
 using testing::draw;
-using testing::nondominated_by_pairs;
+
+// Distinct rows drawn from few levels, so that equal coordinates, chains of
+// dominance and incomparable rows are all common.
+std::vector<double> distinct_rows(std::mt19937_64& random, std::size_t n_rows,
+                                  std::size_t n_variables, int levels) {
+    std::set<std::vector<double>> rows;
+    while (rows.size() < n_rows) {
+        std::vector<double> row;
+        for (std::size_t v = 0; v < n_variables; ++v) row.push_back(0.25 * draw(random, 1, levels));
+        rows.insert(row);
+    }
+    std::vector<std::vector<double>> shuffled(rows.begin(), rows.end());
+    std::shuffle(shuffled.begin(), shuffled.end(), random);
+    std::vector<double> flat;
+    for (const auto& row : shuffled) flat.insert(flat.end(), row.begin(), row.end());
+    return flat;
+}
 
 // Rows above all the others in the first value and below them in the rest,
 // whose other values share one sum, so that none of them dominates another
@@ -58,6 +73,19 @@ void make_some_infinite(std::mt19937_64& random, std::vector<double>& points,
         if (seen.insert(row).second) distinct.insert(distinct.end(), row.begin(), row.end());
     }
     points = distinct;
+}
+
+std::set<CompactIndex> nondominated_by_pairs(const std::vector<double>& points,
+                                             std::size_t n_variables) {
+    const std::size_t n_rows = points.size() / n_variables;
+    std::set<CompactIndex> kept;
+    for (std::size_t i = 0; i < n_rows; ++i) {
+        bool dominated = false;
+        for (std::size_t j = 0; j < n_rows && !dominated; ++j)
+            dominated = dominates(&points[j * n_variables], &points[i * n_variables], n_variables);
+        if (!dominated) kept.insert(static_cast<CompactIndex>(i));
+    }
+    return kept;
 }
 
 // The documented order: lexicographic for two to four variables, else by
@@ -111,8 +139,10 @@ TEST_P(ParetoFrontFilter, KeepsExactlyTheRowsNoOtherDominates) {
     std::vector<CompactIndex> survivors;
     std::vector<CompactIndex> piece_survivors;
     for (int trial = 0; trial < 60; ++trial) {
-        // A few large sets take the divide-and-conquer paths many levels deep.
-        const int most_rows = trial < 5 ? 3000 : 300;
+        // A few large sets take the divide-and-conquer paths many levels deep;
+        // every other set is small, around the few rows a part of the tree is
+        // split down to, where its parts change in number and depth.
+        const int most_rows = trial < 5 ? 3000 : trial % 2 == 0 ? 70 : 300;
         const std::size_t n_rows = static_cast<std::size_t>(draw(random, 0, most_rows));
         const int levels = draw(random, 2, 40);
         std::size_t n_possible = 1;
@@ -141,7 +171,7 @@ TEST_P(ParetoFrontFilter, KeepsExactlyTheRowsNoOtherDominates) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Variables, ParetoFrontFilter, ::testing::Values(1, 2, 3, 4, 5, 6, 7));
+INSTANTIATE_TEST_SUITE_P(Variables, ParetoFrontFilter, ::testing::Values(1, 2, 3, 4, 5, 6, 7, 8));
 
 // The lexicographically least row survives whatever its other values,
 // infinite ones too.
