@@ -232,10 +232,11 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
     const std::size_t front_size = front_targets.size() / n_variables;
     const std::size_t n_options = options.size() / n_variables;
     const auto [lowest_first, highest_first] = *bucket_coordinates_;
-    buckets_.start(front_size * n_options, lowest_first, highest_first);
+    const std::size_t n_candidates = front_size * n_options;
+    buckets_.start(n_candidates, lowest_first, highest_first);
     // The buckets give the candidates nearly in order of their first
     // coordinate, as the screen needs them.
-    if (n_variables == 2) screen_.start(lowest_first, highest_first, front_size * n_options);
+    if (n_variables == 2) screen_.start(lowest_first, highest_first, n_candidates);
     Origin next{0, 0};
     while (next.front_position < front_size) {
         // Only the first values, laid end to end.
