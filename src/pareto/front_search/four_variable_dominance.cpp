@@ -9,11 +9,7 @@ namespace quorvel {
 
 namespace {
 
-// Ranges of at most this many rows are swept, not split. Where every row
-// survives, a sweep's cost grows with the square of the range and
-// splitting's with its logarithm: on the benchmark's four-variable tables,
-// ranges of 2,048 and 4,096 rows were fastest, 512 and 8,192 slower.
-constexpr std::size_t kSweptRange = 2048;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // The sweep looks at its costs every this many rows.
 constexpr std::size_t kSweepCheck = 64;
@@ -42,14 +38,16 @@ void FourVariableDominance::mark(std::span<const double> points,
     dominated_.assign(n_points, 0);
     if (sweep(points, order) == n_points) return;
 
-    // The rows the sweep marked stay marked, and splitting passes over them.
-    items_.resize(n_points);
+    // The rows the sweep marked stay marked and are left out: each is
+    // dominated by a row that stays, which stands in for it.
+    items_.clear();
     for (std::size_t position = 0; position < n_points; ++position) {
+        if (dominated_[position]) continue;
         const double* row = points.data() + 4 * std::size_t{order[position].index};
-        items_[position] = {row[1], row[2], row[3], static_cast<CompactIndex>(position)};
+        items_.push_back({row[1], row[2], row[3], static_cast<CompactIndex>(position)});
     }
-    merged_.resize(n_points);
-    solve(0, n_points);
+    merged_.resize(items_.size());
+    solve(0, items_.size());
 }
 
 // In lexicographic order a row is dominated exactly when an earlier
@@ -86,57 +84,86 @@ std::size_t FourVariableDominance::sweep(std::span<const double> points,
     return order.size();
 }
 
-// On entry items_[begin, end) is in lexicographic order; on return it is
-// sorted by the second value, with its dominated rows marked as far as rows
-// inside the range can show. The order among equal second values does not
-// matter: a sweep only ever compares rows of different halves.
-void FourVariableDominance::solve(std::size_t begin, std::size_t end) {
-    if (end - begin <= kSweptRange) {
-        sweep_range(begin, end);
-        std::sort(items_.begin() + begin, items_.begin() + end, by_second);
-        return;
+// On entry items_[begin, end) is in lexicographic order. Marks the rows
+// that rows inside the range show dominated and leaves the others, sorted by
+// the second value, from begin on. A dominated row is not needed further up:
+// the row that dominates it lies in the same range and stands in for it. The
+// order among equal second values does not matter: a walk only ever compares
+// rows of different halves.
+FourVariableDominance::Solved FourVariableDominance::solve(std::size_t begin, std::size_t end) {
+    if (end - begin <= swept_range_) {
+        const Solved swept = sweep_range(begin, end);
+        std::sort(items_.begin() + begin, items_.begin() + swept.end, by_second);
+        return swept;
     }
     const std::size_t middle = begin + (end - begin) / 2;
-    solve(begin, middle);
-    solve(middle, end);
-    compare_halves(begin, middle, end);
+    const Solved earlier = solve(begin, middle);
+    const Solved later = solve(middle, end);
+    const std::size_t kept_end = compare_halves(begin, earlier, middle, later);
+    return {kept_end, std::min(earlier.lowest_sum, later.lowest_sum),
+            std::max(earlier.highest_sum, later.highest_sum)};
 }
 
 // The sweep over the minimal triples, within a range short enough that the
 // triples stay few even where every row survives: there a scan of them all
-// costs less than the levels of splitting it replaces. A row already marked
-// still stands in for the rows it would dominate.
-void FourVariableDominance::sweep_range(std::size_t begin, std::size_t end) {
+// costs less than the levels of splitting it replaces. Moves the survivors
+// to the front of the range.
+FourVariableDominance::Solved FourVariableDominance::sweep_range(std::size_t begin,
+                                                                 std::size_t end) {
     minima_.clear(spans_of(end - begin, [&](std::size_t i) { return items_[begin + i].triple(); }));
-    for (std::size_t i = begin; i < end; ++i)
-        if (!minima_.add_if_uncovered(items_[i].triple())) dominated_[items_[i].position] = 1;
+    Solved swept{begin, kInfinity, -kInfinity};
+    for (std::size_t i = begin; i < end; ++i) {
+        const Item row = items_[i];
+        // std::min and std::max pass over a NaN sum.
+        swept.lowest_sum = std::min(swept.lowest_sum, row.sum());
+        swept.highest_sum = std::max(swept.highest_sum, row.sum());
+        if (minima_.add_if_uncovered(row.triple()))
+            items_[swept.end++] = row;
+        else
+            dominated_[row.position] = 1;
+    }
+    return swept;
 }
 
 // Both halves are sorted by the second value. Walking the later half in that
 // order, every earlier row with a second value no greater has been added to
 // the staircase, which tells whether one is also no worse in the third and
 // fourth: its steps stay in cache, where a tree over the ranks of the third
-// spanned the whole set. A row already marked needs no query, and as a
-// dominator it is stood in for by the row that dominates it.
-void FourVariableDominance::compare_halves(std::size_t begin, std::size_t middle, std::size_t end) {
-    // The walk takes the rows in merged order, so it merges them as it goes:
-    // an earlier row first where second values are equal, as std::merge would.
+// spanned the whole set. The walk merges the survivors by the second value
+// as it goes, an earlier row first where second values are equal, into the
+// range from begin on; returns where they end.
+//
+// Since rounding is monotone, an earlier row dominates a later one only if
+// the sum of its last three values is no greater. On fronts, where the first
+// value rises as the others fall, most earlier rows' sums lie above every
+// later one's and most later rows' below every earlier one's: those rows
+// neither go into the staircase nor query it. A NaN sum, from infinities of
+// both signs, is never ruled out; nor does it need to bound the others: a row
+// it could dominate, or be dominated by, holds an infinity of the sign that
+// keeps that row's sum from being ruled out too.
+std::size_t FourVariableDominance::compare_halves(std::size_t begin, const Solved& earlier_half,
+                                                  std::size_t later_begin,
+                                                  const Solved& later_half) {
+    const std::size_t earlier_end = earlier_half.end;
     std::size_t earlier = begin;
     std::size_t merged = begin;
     earlier_pairs_.clear();
-    for (std::size_t later = middle; later < end; ++later) {
+    for (std::size_t later = later_begin; later < later_half.end; ++later) {
         const Item& row = items_[later];
-        for (; earlier < middle && items_[earlier].second <= row.second; ++earlier) {
-            if (!dominated_[items_[earlier].position])
+        for (; earlier < earlier_end && items_[earlier].second <= row.second; ++earlier) {
+            if (!(items_[earlier].sum() > later_half.highest_sum))
                 earlier_pairs_.add_if_uncovered(items_[earlier].third, items_[earlier].fourth);
             merged_[merged++] = items_[earlier];
         }
-        if (!dominated_[row.position] && earlier_pairs_.covers(row.third, row.fourth))
+        if (!(row.sum() < earlier_half.lowest_sum) && earlier_pairs_.covers(row.third, row.fourth))
             dominated_[row.position] = 1;
-        merged_[merged++] = row;
+        else
+            merged_[merged++] = row;
     }
-    std::copy(items_.begin() + earlier, items_.begin() + middle, merged_.begin() + merged);
-    std::copy(merged_.begin() + begin, merged_.begin() + end, items_.begin() + begin);
+    const auto merged_end =
+        std::copy(items_.begin() + earlier, items_.begin() + earlier_end, merged_.begin() + merged);
+    std::copy(merged_.begin() + begin, merged_end, items_.begin() + begin);
+    return static_cast<std::size_t>(merged_end - merged_.begin());
 }
 
 }  // namespace quorvel

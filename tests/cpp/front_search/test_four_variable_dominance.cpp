@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "pareto/front_search/dominance.hpp"
+#include "pareto/front_search/four_variable_dominance.hpp"
+#include "test_pareto_front_support.hpp"
+
+namespace quorvel {
+namespace {
+
+using testing::draw;
+
+using Row = std::array<double, 4>;
+
+// Rows of a front, the first value rising as the sum of the others falls, so
+// that most survive and the sets are split, many levels deep with short swept
+// ranges. Off the front by a level or two, some rows are dominated by their
+// neighbours; some repeat an earlier row's last three values with a greater
+// first one, which ties the sums of dominator and dominated; a few hold
+// infinities of both signs, whose sums are NaN.
+std::vector<Row> front_rows(std::mt19937_64& random, std::size_t n_rows) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const int levels = draw(random, 2, 12);
+    std::set<Row> rows;
+    std::vector<Row> drawn;
+    while (rows.size() < n_rows) {
+        const int first = draw(random, 0, 4 * static_cast<int>(n_rows));
+        int left = 4 * static_cast<int>(n_rows) - first + draw(random, 0, levels);
+        Row row{static_cast<double>(first), 0, 0, 0};
+        for (std::size_t v = 1; v < 4; ++v) {
+            const int value = v < 3 ? draw(random, 0, left) : left;
+            row[v] = value;
+            left -= value;
+        }
+        const int kind = draw(random, 0, 19);
+        if (kind == 0 && !drawn.empty()) {
+            row = drawn[static_cast<std::size_t>(
+                draw(random, 0, static_cast<int>(drawn.size()) - 1))];
+            row[0] += draw(random, 1, 3);
+        } else if (kind == 1) {
+            row[static_cast<std::size_t>(draw(random, 1, 3))] = kInf;
+            row[static_cast<std::size_t>(draw(random, 0, 3))] = -kInf;
+        }
+        if (rows.insert(row).second) drawn.push_back(row);
+    }
+    return drawn;
+}
+
+// Against every pair, over sets given in lexicographic order and split down
+// to swept ranges of 1 to 40 rows.
+TEST(ParetoFrontFourVariableDominance, MarksExactlyTheRowsAnotherDominates) {
+    std::mt19937_64 random(5);
+    for (int trial = 0; trial < 300; ++trial) {
+        const std::vector<Row> rows =
+            front_rows(random, static_cast<std::size_t>(draw(random, 0, 400)));
+        std::vector<double> points;
+        for (const Row& row : rows) points.insert(points.end(), row.begin(), row.end());
+        std::vector<KeyedIndex> order(rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) order[i].index = static_cast<CompactIndex>(i);
+        std::sort(order.begin(), order.end(), [&](const KeyedIndex& a, const KeyedIndex& b) {
+            return rows[a.index] < rows[b.index];
+        });
+
+        FourVariableDominance four(static_cast<std::size_t>(draw(random, 1, 40)));
+        four.mark(points, order);
+        for (std::size_t position = 0; position < order.size(); ++position) {
+            const Row& row = rows[order[position].index];
+            const bool dominated = std::ranges::any_of(
+                rows, [&](const Row& other) { return dominates(other.data(), row.data(), 4); });
+            ASSERT_EQ(four.dominated(position), dominated) << "trial " << trial;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quorvel
