@@ -22,7 +22,9 @@ namespace quorvel {
 // the staircase of the earlier rows' third and fourth values; each half is
 // then split the same way, down to ranges short enough for the sweep. Rows
 // found dominated leave the ranges, and rows whose sums rule them out as
-// dominator or dominated stay out of the staircase.
+// dominator or dominated stay out of the staircase; where that is most rows,
+// as on fronts, the ranges stay in lexicographic order and only the rows
+// taking part in a comparison are sorted by the second value.
 class FourVariableDominance {
 public:
     // Ranges of at most this many rows are swept, not split. Where every row
@@ -64,10 +66,23 @@ private:
         double highest_sum;
     };
 
+    // Whether a row may dominate a row of a later half whose sums are at
+    // most `highest`, or be dominated by a row of an earlier half whose sums
+    // are at least `lowest`. A NaN sum, from infinities of both signs, is
+    // never ruled out; nor does it need to bound the others: a row it could
+    // dominate, or be dominated by, holds an infinity of the sign that keeps
+    // that row's sum from being ruled out too.
+    static bool may_dominate(const Item& row, double highest) { return !(row.sum() > highest); }
+    static bool may_be_dominated(const Item& row, double lowest) { return !(row.sum() < lowest); }
+
+    bool sums_rule_out_most() const;
     Solved solve(std::size_t begin, std::size_t end);
+    Solved solve_in_order(std::size_t begin, std::size_t end);
     Solved sweep_range(std::size_t begin, std::size_t end);
     std::size_t compare_halves(std::size_t begin, const Solved& earlier_half,
                                std::size_t later_begin, const Solved& later_half);
+    void compare_taking_part(std::size_t begin, const Solved& earlier_half, std::size_t later_begin,
+                             const Solved& later_half);
 
     std::size_t swept_range_;
     MinimalTriples minima_;
