@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pareto/front_search/dominance.hpp"
+#include "pareto/front_search/four_variable_dominance.hpp"
 #include "pareto/front_search/nondominated_filter.hpp"
 #include "test_pareto_front_support.hpp"
 
@@ -34,23 +35,28 @@ std::vector<double> distinct_rows(std::mt19937_64& random, std::size_t n_rows,
 }
 
 // Rows above all the others in the first value and below them in the rest,
-// whose other values share one sum, so that none of them dominates another
-// or is dominated; then one worse twin of each, dominated by it alone. A set
-// that ends with them has its earlier rows mostly dominated, its middle ones
-// all surviving and its last ones all dominated.
+// whose other values' sum falls as the first value rises, as on a front, so
+// that none of them dominates another or is dominated; then one worse twin of
+// each, dominated by it alone: worse in every value, or in some sets in the
+// first only, which ties its other values' sum with its dominator's. The
+// twins follow all the rows, or in some sets each its own. Where they follow
+// all, a set that ends with them has its earlier rows mostly dominated, its
+// middle ones all surviving and its last ones all dominated.
 void append_trade_off(std::mt19937_64& random, std::vector<double>& points, std::size_t n_variables,
                       std::size_t n_rows, int levels) {
     // Fine enough that rows seldom repeat their other values.
     constexpr int kSum = 1 << 20;
+    const double twin_offset = draw(random, 0, 1) == 0 ? 0.0 : 0.5;
+    const double twin_shift = draw(random, 0, 1) == 0 ? 0.125 : 0.25 * static_cast<double>(n_rows);
     std::vector<double> twins;
     for (std::size_t i = 0; i < n_rows; ++i) {
         points.push_back(0.25 * (levels + 1 + static_cast<int>(i)));
-        twins.push_back(points.back() + 0.25 * static_cast<double>(n_rows));
-        int left = kSum;
+        twins.push_back(points.back() + twin_shift);
+        int left = kSum + 2 * static_cast<int>(i);
         for (std::size_t v = 1; v < n_variables; ++v) {
             const int value = v + 1 < n_variables ? draw(random, 0, left) : left;
             points.push_back(-value);
-            twins.push_back(0.5 - value);
+            twins.push_back(twin_offset - value);
             left -= value;
         }
     }
@@ -153,9 +159,9 @@ TEST_P(ParetoFrontFilter, KeepsExactlyTheRowsNoOtherDominates) {
             append_trade_off(random, points, n_variables, draw(random, 0, most_rows), levels);
         if (trial % 5 == 1) make_some_infinite(random, points, n_variables);
 
+        const std::set<CompactIndex> kept = nondominated_by_pairs(points, n_variables);
         filter.select(points, n_variables, survivors);
-        EXPECT_EQ(std::set<CompactIndex>(survivors.begin(), survivors.end()),
-                  nondominated_by_pairs(points, n_variables));
+        EXPECT_EQ(std::set<CompactIndex>(survivors.begin(), survivors.end()), kept);
         EXPECT_EQ(std::set<CompactIndex>(survivors.begin(), survivors.end()).size(),
                   survivors.size());
         for (std::size_t i = 1; i < survivors.size(); ++i)
@@ -168,6 +174,21 @@ TEST_P(ParetoFrontFilter, KeepsExactlyTheRowsNoOtherDominates) {
             by_pieces.take_piece(points, piece);
         by_pieces.finish(points, piece_survivors);
         EXPECT_EQ(piece_survivors, survivors);
+
+        // Four variables: split down to ranges of a few rows, so that small
+        // sets take the splitting many levels deep.
+        if (n_variables != 4) continue;
+        std::vector<KeyedIndex> order(points.size() / 4);
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i].index = static_cast<CompactIndex>(i);
+        std::sort(order.begin(), order.end(), [&](const KeyedIndex& a, const KeyedIndex& b) {
+            return std::lexicographical_compare(&points[4 * a.index], &points[4 * a.index + 4],
+                                                &points[4 * b.index], &points[4 * b.index + 4]);
+        });
+        FourVariableDominance four(static_cast<std::size_t>(draw(random, 1, 40)));
+        four.mark(points, order);
+        for (std::size_t position = 0; position < order.size(); ++position)
+            EXPECT_EQ(four.dominated(position), !kept.contains(order[position].index));
     }
 }
 
