@@ -5,6 +5,7 @@
 #include <numeric>
 #include <random>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "pareto/front_search/dominance.hpp"
@@ -41,15 +42,20 @@ std::vector<double> distinct_rows(std::mt19937_64& random, std::size_t n_rows,
 // first only, which ties its other values' sum with its dominator's. The
 // twins follow all the rows, or in some sets each its own. Where they follow
 // all, a set that ends with them has its earlier rows mostly dominated, its
-// middle ones all surviving and its last ones all dominated.
+// middle ones all surviving and its last ones all dominated. With four
+// variables, in some sets a few rows and their twins hold infinities of both
+// signs in their last values, whose sums are then NaN.
 void append_trade_off(std::mt19937_64& random, std::vector<double>& points, std::size_t n_variables,
                       std::size_t n_rows, int levels) {
     // Fine enough that rows seldom repeat their other values.
     constexpr int kSum = 1 << 20;
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
     const double twin_offset = draw(random, 0, 1) == 0 ? 0.0 : 0.5;
     const double twin_shift = draw(random, 0, 1) == 0 ? 0.125 : 0.25 * static_cast<double>(n_rows);
+    const bool some_undefined_sums = n_variables == 4 && draw(random, 0, 1) == 0;
     std::vector<double> twins;
     for (std::size_t i = 0; i < n_rows; ++i) {
+        const std::size_t row = points.size();
         points.push_back(0.25 * (levels + 1 + static_cast<int>(i)));
         twins.push_back(points.back() + twin_shift);
         int left = kSum + 2 * static_cast<int>(i);
@@ -59,6 +65,11 @@ void append_trade_off(std::mt19937_64& random, std::vector<double>& points, std:
             twins.push_back(twin_offset - value);
             left -= value;
         }
+        if (!some_undefined_sums || draw(random, 0, 19) != 0) continue;
+        const auto worst = static_cast<std::size_t>(draw(random, 1, 3));
+        const std::size_t best = 1 + worst % 3;
+        for (const auto& [v, value] : {std::pair(worst, kInfinity), std::pair(best, -kInfinity)})
+            points[row + v] = twins[twins.size() - n_variables + v] = value;
     }
     points.insert(points.end(), twins.begin(), twins.end());
 }
