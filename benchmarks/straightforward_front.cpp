@@ -114,14 +114,14 @@ StraightforwardResult straightforward_front(const DataTable& table, double epsil
     }
 
     StraightforwardResult result{{}, n_candidates};
-    const unsigned width = PackedDesign::width_for(table.n_options);
+    const unsigned index_bits = PackedDesign::bits_for(table.n_options);
     for (const NodeRef& node : front) {
         Design design;
         for (const PartialParetoPoint* n = node.get(); n != nullptr; n = n->parent.get())
             design.push_back(n->option_index);
         std::reverse(design.begin(), design.end());
         Target target = compute_objective(design, table);
-        result.records.push_back({PackedDesign(design, width), std::move(target)});
+        result.records.push_back({PackedDesign(design, index_bits), std::move(target)});
     }
     return result;
 }

@@ -4,17 +4,25 @@
 
 namespace quorvel {
 
-PackedDesign::PackedDesign(std::span<const std::size_t> design, unsigned width)
-    : bytes_(design.size() * width), width_(width) {
-    for (std::size_t stand = 0; stand < design.size(); ++stand)
-        store_index(bytes_.data() + stand * width, design[stand], width);
+PackedDesign::PackedDesign(std::span<const std::size_t> design, unsigned bits)
+    : bytes_((design.size() * bits + 7) / 8), size_(design.size()), bits_(bits) {
+    if (bits >= 8) {
+        for (std::size_t stand = 0; stand < design.size(); ++stand)
+            store_index(bytes_.data() + stand * (bits / 8), design[stand], bits / 8);
+        return;
+    }
+    for (std::size_t stand = 0; stand < design.size(); ++stand) {
+        const std::size_t bit = stand * bits;
+        bytes_[bit / 8] |= static_cast<std::uint8_t>(design[stand] << (bit % 8));
+    }
 }
 
-unsigned PackedDesign::width_for(std::span<const std::size_t> n_options) {
-    const std::size_t largest = n_options.empty() ? 0 : *std::max_element(n_options.begin(), n_options.end());
-    if (largest <= (std::size_t{1} << 8)) return 1;
-    if (largest <= (std::size_t{1} << 16)) return 2;
-    return 4;
+unsigned PackedDesign::bits_for(std::span<const std::size_t> n_options) {
+    const std::size_t largest =
+        n_options.empty() ? 0 : *std::max_element(n_options.begin(), n_options.end());
+    unsigned bits = 1;
+    while (bits < 32 && largest > (std::size_t{1} << bits)) bits *= 2;
+    return bits;
 }
 
 Design PackedDesign::unpacked() const {

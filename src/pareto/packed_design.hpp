@@ -20,22 +20,26 @@ inline std::size_t load_index(const std::uint8_t* at, unsigned width) {
     return index;
 }
 
-// A design stored in 1, 2 or 4 bytes per stand, the least that holds the
-// largest option index of its table: results hold hundreds of indices per
-// design, and machine-size ones would take most of their memory. Indices
-// read back widened, unchanged.
+// A design stored in 1, 2, 4, 8, 16 or 32 bits per stand, the least that
+// holds the largest option index of its table: results hold hundreds of
+// indices per design, and machine-size ones would take most of their memory;
+// with the few options per stand that are common, even a byte would take
+// twice what is needed. Indices read back widened, unchanged.
 class PackedDesign {
 public:
     PackedDesign() = default;
-    PackedDesign(std::span<const std::size_t> design, unsigned width);
+    PackedDesign(std::span<const std::size_t> design, unsigned bits);
 
-    // The bytes per index that hold every option index of stands with these
+    // The bits per index that hold every option index of stands with these
     // option counts.
-    static unsigned width_for(std::span<const std::size_t> n_options);
+    static unsigned bits_for(std::span<const std::size_t> n_options);
 
-    std::size_t size() const { return bytes_.size() / width_; }
+    std::size_t size() const { return size_; }
     std::size_t operator[](std::size_t stand) const {
-        return load_index(bytes_.data() + stand * width_, width_);
+        if (bits_ >= 8) return load_index(bytes_.data() + stand * (bits_ / 8), bits_ / 8);
+        // Several indices to a byte, the first in the lowest bits.
+        const std::size_t bit = stand * bits_;
+        return (bytes_[bit / 8] >> (bit % 8)) & ((1u << bits_) - 1);
     }
     Design unpacked() const;
 
@@ -46,7 +50,8 @@ public:
 
 private:
     std::vector<std::uint8_t> bytes_;
-    unsigned width_ = 1;
+    std::size_t size_ = 0;
+    unsigned bits_ = 8;
 };
 
 }  // namespace quorvel

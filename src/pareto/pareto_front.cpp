@@ -41,7 +41,7 @@ void keep_survivors(CellRepresentatives& cells, NodeLayers& layers, FrontTargets
 }
 
 std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers& layers,
-                                       const DataTable& table, unsigned width) {
+                                       const DataTable& table, unsigned index_bits) {
     std::vector<SolutionRecord> records;
     records.reserve(front_size);
     const TargetSums targets(table, front_size);
@@ -53,7 +53,7 @@ std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers&
         // The group's rows load side by side, not one per result.
         for (const Design& design : group) targets.prefetch(design);
         for (const Design& design : group)
-            records.push_back({PackedDesign(design, width), targets.of(design)});
+            records.push_back({PackedDesign(design, index_bits), targets.of(design)});
     }
     return records;
 }
@@ -79,10 +79,11 @@ std::size_t search_stands(const ShiftedTable& shifted, double log_step, NodeLaye
 }  // namespace
 
 std::vector<SolutionRecord> build_pareto_front(const DataTable& table, double epsilon) {
-    const unsigned option_width = PackedDesign::width_for(table.n_options);
-    NodeLayers layers(option_width);
+    const unsigned index_bits = PackedDesign::bits_for(table.n_options);
+    // Nodes are written one by one as the search goes: whole bytes each.
+    NodeLayers layers((index_bits + 7) / 8);
     const std::size_t front_size = search_stands(ShiftedTable(table), std::log1p(epsilon), layers);
-    return designs_of(front_size, layers, table, option_width);
+    return designs_of(front_size, layers, table, index_bits);
 }
 
 }  // namespace quorvel

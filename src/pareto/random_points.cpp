@@ -44,14 +44,14 @@ std::vector<SolutionRecord> generate_random_points(const DataTable& table, std::
     std::vector<SolutionRecord> records;
     records.reserve(n_points);
     CancellationCounter cancellation;
-    const unsigned width = PackedDesign::width_for(table.n_options);
+    const unsigned index_bits = PackedDesign::bits_for(table.n_options);
     const TargetSums targets(table, n_points);
     Design design(table.n_options.size());
     for (std::size_t point = 0; point < n_points; ++point) {
         for (std::size_t s = 0; s < design.size(); ++s)
             design[s] = random_range(rng, 0, static_cast<std::uint32_t>(table.n_options[s]));
         Target target = targets.of(design);
-        records.push_back({PackedDesign(design, width), std::move(target)});
+        records.push_back({PackedDesign(design, index_bits), std::move(target)});
         // Counted in draws, so that a design of many stands cannot stretch
         // the time between polls.
         cancellation.add(table.n_stands);
