@@ -18,8 +18,10 @@ constexpr std::size_t kChainsTogether = 16;
 
 void NodeLayers::open_layer() {
     // Dropping only when the array has doubled since the last time makes
-    // every pass cost no more than twice the nodes added since.
-    if (node_count() >= std::max(kLeastDropped, 2 * count_after_last_drop_))
+    // every pass cost no more than twice the nodes added since. Every node
+    // of a lone layer is live: a large first stand gives nothing to drop.
+    if (layer_start_.size() > 1 &&
+        node_count() >= std::max(kLeastDropped, 2 * count_after_last_drop_))
         drop_dead_nodes();
     layer_start_.push_back(node_count());
 }
