@@ -5,7 +5,7 @@
 namespace quorvel {
 
 PackedDesign::PackedDesign(std::span<const std::size_t> design, unsigned bits)
-    : bytes_((design.size() * bits + 7) / 8), size_(design.size()), bits_(bits) {
+    : bytes_(bytes_for(design.size(), bits)), size_(design.size()), bits_(bits) {
     if (bits >= 8) {
         for (std::size_t stand = 0; stand < design.size(); ++stand)
             store_index(bytes_.data() + stand * (bits / 8), design[stand], bits / 8);

@@ -33,6 +33,10 @@ public:
     // The bits per index that hold every option index of stands with these
     // option counts.
     static unsigned bits_for(std::span<const std::size_t> n_options);
+    // The bytes that hold a design of n_stands indices of this many bits.
+    static std::size_t bytes_for(std::size_t n_stands, unsigned bits) {
+        return (n_stands * bits + 7) / 8;
+    }
 
     std::size_t size() const { return size_; }
     std::size_t operator[](std::size_t stand) const {

@@ -37,14 +37,17 @@ std::vector<SolutionRecord> generate_random_points(const DataTable& table, std::
             fail("cannot sample from " + std::to_string(count) + " options");
     }
 
-    const long double bytes_per_record =
-        sizeof(SolutionRecord) + (table.n_stands + table.n_variables) * sizeof(double);
+    // The least a record takes, its packed design and its target: only
+    // requests that could not fit at all are refused.
+    const unsigned index_bits = PackedDesign::bits_for(table.n_options);
+    const long double bytes_per_record = sizeof(SolutionRecord) +
+                                         PackedDesign::bytes_for(table.n_stands, index_bits) +
+                                         table.n_variables * sizeof(double);
     if (!could_fit_in_memory(bytes_per_record * n_points)) throw std::bad_alloc();
 
     std::vector<SolutionRecord> records;
     records.reserve(n_points);
     CancellationCounter cancellation;
-    const unsigned index_bits = PackedDesign::bits_for(table.n_options);
     const TargetSums targets(table, n_points);
     Design design(table.n_options.size());
     for (std::size_t point = 0; point < n_points; ++point) {
