@@ -81,7 +81,7 @@ std::size_t search_stands(const ShiftedTable& shifted, double log_step, NodeLaye
 std::vector<SolutionRecord> build_pareto_front(const DataTable& table, double epsilon) {
     const unsigned index_bits = PackedDesign::bits_for(table.n_options);
     // Nodes are written one by one as the search goes: whole bytes each.
-    NodeLayers layers((index_bits + 7) / 8);
+    NodeLayers layers(static_cast<unsigned>(PackedDesign::bytes_for(1, index_bits)));
     const std::size_t front_size = search_stands(ShiftedTable(table), std::log1p(epsilon), layers);
     return designs_of(front_size, layers, table, index_bits);
 }

@@ -125,9 +125,7 @@ FourVariableDominance::Solved FourVariableDominance::solve(std::size_t begin, st
     const std::size_t middle = begin + (end - begin) / 2;
     const Solved earlier = solve(begin, middle);
     const Solved later = solve(middle, end);
-    const std::size_t kept_end = compare_halves(begin, earlier, middle, later);
-    return {kept_end, std::min(earlier.lowest_sum, later.lowest_sum),
-            std::max(earlier.highest_sum, later.highest_sum)};
+    return joined(earlier, later, compare_halves(begin, earlier, middle, later));
 }
 
 // As solve(), but the survivors stay in lexicographic order, and comparing
@@ -142,8 +140,7 @@ FourVariableDominance::Solved FourVariableDominance::solve_in_order(std::size_t 
     std::size_t kept_end = earlier.end;
     for (std::size_t i = middle; i < later.end; ++i)
         if (!dominated_[items_[i].position]) items_[kept_end++] = items_[i];
-    return {kept_end, std::min(earlier.lowest_sum, later.lowest_sum),
-            std::max(earlier.highest_sum, later.highest_sum)};
+    return joined(earlier, later, kept_end);
 }
 
 // The sweep over the minimal triples, within a range short enough that the

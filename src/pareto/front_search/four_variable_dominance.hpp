@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -65,6 +66,12 @@ private:
         double lowest_sum;
         double highest_sum;
     };
+    // Two halves solved, their survivors now ending at `end`. std::min and
+    // std::max pass over a NaN bound, as the sweep's do over a NaN sum.
+    static Solved joined(const Solved& earlier, const Solved& later, std::size_t end) {
+        return {end, std::min(earlier.lowest_sum, later.lowest_sum),
+                std::max(earlier.highest_sum, later.highest_sum)};
+    }
 
     // Whether a row may dominate a row of a later half whose sums are at
     // most `highest`, or be dominated by a row of an earlier half whose sums
