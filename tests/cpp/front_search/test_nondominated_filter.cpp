@@ -193,8 +193,7 @@ TEST_P(ParetoFrontFilter, KeepsExactlyTheRowsNoOtherDominates) {
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i].index = static_cast<CompactIndex>(i);
         std::sort(order.begin(), order.end(), [&](const KeyedIndex& a, const KeyedIndex& b) {
-            return std::lexicographical_compare(&points[4 * a.index], &points[4 * a.index + 4],
-                                                &points[4 * b.index], &points[4 * b.index + 4]);
+            return comes_before(&points[4 * a.index], &points[4 * b.index], 4);
         });
         FourVariableDominance four(static_cast<std::size_t>(draw(random, 1, 40)));
         four.mark(points, order);
