@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
+#include <span>
+#include <vector>
 
 namespace quorvel::bench {
 
@@ -19,6 +22,19 @@ double best_seconds(Run&& run, int min_runs, double min_seconds) {
         best = std::min(best, seconds);
         total += seconds;
     }
+    return best;
+}
+
+// The fastest run of each, taken in turn over the rounds: a round gives each
+// at least one run and round_seconds. A spell of load on a shared machine
+// then slows every one of them, not only the one running then, and the
+// ratios between them hold.
+inline std::vector<double> best_seconds_in_turn(std::span<const std::function<void()>> runs,
+                                                int rounds, double round_seconds) {
+    std::vector<double> best(runs.size(), INFINITY);
+    for (int round = 0; round < rounds; ++round)
+        for (std::size_t k = 0; k < runs.size(); ++k)
+            best[k] = std::min(best[k], best_seconds(runs[k], 1, round_seconds));
     return best;
 }
 
