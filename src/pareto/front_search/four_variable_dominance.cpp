@@ -78,34 +78,29 @@ bool FourVariableDominance::sums_rule_out_most() const {
 
 // In lexicographic order a row is dominated exactly when an earlier
 // survivor's last three values are no greater, which the minimal triples of
-// the survivors answer. Where most rows are dominated that is far cheaper
-// than splitting; where most survive, every row compares with every kept
-// triple. So the sweep goes on only while each row it finds dominated has
-// cost fewer comparisons than splitting would spend on it, about
-// 2.5 log2(n)^2 (measured on the benchmark's four-variable tables), and
-// otherwise leaves the rest of the rows to splitting. Returns how many rows
-// of order it settled.
+// the survivors answer. That is far cheaper than splitting where most rows
+// are dominated, or where the sums fall along the order and end each row's
+// comparisons after the recent triples, as on fronts; elsewhere every row
+// compares with every kept triple. So the sweep goes on only while its rows
+// have cost fewer comparisons on average than splitting would spend on each,
+// about 2.5 log2(n)^2 (measured on the benchmark's four-variable tables),
+// and otherwise leaves the rest of the rows to splitting. Returns how many
+// rows of order it settled.
 std::size_t FourVariableDominance::sweep(std::span<const double> points,
                                          std::span<const KeyedIndex> order) {
     const double log_size = std::log2(static_cast<double>(order.size()) + 1.0);
-    const auto comparisons_per_dominated = static_cast<std::size_t>(2.5 * log_size * log_size);
-    constexpr std::size_t kComparisonsPerRow = 16;
+    const auto comparisons_per_row = static_cast<std::size_t>(2.5 * log_size * log_size);
     // Over every row of points, in storage order: one quick pass.
     minima_.clear(spans_of(points.size() / 4, [&](std::size_t i) {
         return std::array<double, 3>{points[4 * i + 1], points[4 * i + 2], points[4 * i + 3]};
     }));
-    std::size_t n_dominated = 0;
     for (std::size_t position = 0; position < order.size(); ++position) {
         if (position % kSweepCheck == kSweepCheck - 1 &&
-            minima_.compared() >
-                comparisons_per_dominated * n_dominated + kComparisonsPerRow * position)
+            minima_.compared() > comparisons_per_row * position)
             return position;
         prefetch_row_ahead(points.data(), order, position, 4);
         const double* row = points.data() + 4 * std::size_t{order[position].index};
-        if (!minima_.add_if_uncovered({row[1], row[2], row[3]})) {
-            dominated_[position] = 1;
-            ++n_dominated;
-        }
+        if (!minima_.add_if_uncovered({row[1], row[2], row[3]})) dominated_[position] = 1;
     }
     return order.size();
 }

@@ -17,8 +17,9 @@ namespace quorvel {
 // Finds the dominated rows among distinct rows of four values. In
 // lexicographic order a row is dominated exactly when an earlier row is no
 // worse in the last three values. A sweep over the order that keeps the
-// survivors' minimal triples settles sets where most rows are dominated; the
-// rest goes to divide and conquer: halving the order, the earlier half is
+// survivors' minimal triples settles sets where most rows are dominated, or
+// where their sums fall along the order, as on fronts; the rest goes to
+// divide and conquer: halving the order, the earlier half is
 // tested against the later one by a sweep over the second value that keeps
 // the staircase of the earlier rows' third and fourth values; each half is
 // then split the same way, down to ranges short enough for the sweep. Rows

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -139,15 +140,25 @@ template <unsigned kBitsPerPlace>
     return false;
 }
 
+// Whether a scan by sums stops below this place: the triples below all
+// have greater sums than the query. Scans whose query sum is NaN are not by
+// sums, and are compiled without the test.
+template <bool kBySums>
+[[gnu::always_inline]] inline bool sums_rule_out_below(const MinimalTriples::Columns& kept,
+                                                       std::size_t place, double query_sum) {
+    if constexpr (kBySums) return kept.least_sums[place] > query_sum;
+    return false;
+}
+
 // Rounding keeps the order, so a triple no greater than the query has no
 // greater levels, and the levels only leave the exact values to confirm.
 // Newest first: a row's dominator is mostly a recent one. Two vectors a
 // step, so that the one test of a step that finds nothing (the most common)
 // is shared.
-template <class Lanes>
+template <class Lanes, bool kBySums>
 [[gnu::always_inline]] inline MinimalTriples::Scan scan_in_lanes(
     const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
-    const std::array<double, 3>& query) {
+    const std::array<double, 3>& query, double query_sum) {
     constexpr std::size_t kLanes = sizeof(Lanes) / sizeof(std::int16_t);
     const std::int16_t* const first = kept.levels[0];
     const std::int16_t* const second = kept.levels[1];
@@ -165,34 +176,44 @@ template <class Lanes>
         compare(first + high, second + high, third + high, query_first, query_second, query_third,
                 at_high);
         if (all_lanes(at_low.not_covering & at_low.not_beaten & at_high.not_covering &
-                      at_high.not_beaten))
+                      at_high.not_beaten)) {
+            if (sums_rule_out_below<kBySums>(kept, low, query_sum))
+                return {false, n_beaten, kept.n_places - low};
             continue;
+        }
         if (settle_step<2>(kept, query, low, step_bits(~at_low.not_covering, ~at_high.not_covering),
                            step_bits(~at_low.not_beaten, ~at_high.not_beaten), n_beaten))
             return {true, 0, kept.n_places - low};
+        if (sums_rule_out_below<kBySums>(kept, low, query_sum))
+            return {false, n_beaten, kept.n_places - low};
     }
     return {false, n_beaten, kept.n_places};
 }
 
 MinimalTriples::Scan narrow_scan(const MinimalTriples::Columns& kept,
                                  const std::array<std::int16_t, 3>& query_levels,
-                                 const std::array<double, 3>& query) {
-    return scan_in_lanes<Levels>(kept, query_levels, query);
+                                 const std::array<double, 3>& query, double query_sum) {
+    return std::isnan(query_sum)
+               ? scan_in_lanes<Levels, false>(kept, query_levels, query, query_sum)
+               : scan_in_lanes<Levels, true>(kept, query_levels, query, query_sum);
 }
 
 #if defined(__x86_64__)
 [[gnu::target("avx2")]] MinimalTriples::Scan wide_scan(
     const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
-    const std::array<double, 3>& query) {
-    return scan_in_lanes<WideLevels>(kept, query_levels, query);
+    const std::array<double, 3>& query, double query_sum) {
+    return std::isnan(query_sum)
+               ? scan_in_lanes<WideLevels, false>(kept, query_levels, query, query_sum)
+               : scan_in_lanes<WideLevels, true>(kept, query_levels, query, query_sum);
 }
 
 // A step is one register of 32 levels; comparisons give a bit per place
 // directly, and a comparison under the mask of the one before it tests a
 // whole triple in three instructions.
-[[gnu::target("avx512bw")]] MinimalTriples::Scan mask_scan(
+template <bool kBySums>
+[[gnu::target("avx512bw")]] MinimalTriples::Scan scan_in_masks(
     const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
-    const std::array<double, 3>& query) {
+    const std::array<double, 3>& query, double query_sum) {
     static_assert(kStep == 32);
     const __m512i query_first = _mm512_set1_epi16(query_levels[0]);
     const __m512i query_second = _mm512_set1_epi16(query_levels[1]);
@@ -211,11 +232,24 @@ MinimalTriples::Scan narrow_scan(const MinimalTriples::Columns& kept,
             _mm512_mask_cmpge_epi16_mask(_mm512_cmpge_epi16_mask(first, query_first), second,
                                          query_second),
             third, query_third);
-        if ((may_cover | may_be_beaten) == 0) continue;
+        if ((may_cover | may_be_beaten) == 0) {
+            if (sums_rule_out_below<kBySums>(kept, low, query_sum))
+                return {false, n_beaten, kept.n_places - low};
+            continue;
+        }
         if (settle_step<1>(kept, query, low, may_cover, may_be_beaten, n_beaten))
             return {true, 0, kept.n_places - low};
+        if (sums_rule_out_below<kBySums>(kept, low, query_sum))
+            return {false, n_beaten, kept.n_places - low};
     }
     return {false, n_beaten, kept.n_places};
+}
+
+[[gnu::target("avx512bw")]] MinimalTriples::Scan mask_scan(
+    const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
+    const std::array<double, 3>& query, double query_sum) {
+    return std::isnan(query_sum) ? scan_in_masks<false>(kept, query_levels, query, query_sum)
+                                 : scan_in_masks<true>(kept, query_levels, query, query_sum);
 }
 #endif
 
@@ -246,9 +280,13 @@ void MinimalTriples::clear(const std::array<Bounds, 3>& bounds) {
         levels_[c].clear();
         values_[c].clear();
     }
+    least_sums_.clear();
+    least_sum_ = std::numeric_limits<double>::infinity();
+    covered_lead_ = 0;
     used_ = 0;
     size_ = 0;
     compared_ = 0;
+    refresh_columns();
 }
 
 // Subtracting, scaling by a factor >= 0, clamping and truncating each keep
@@ -263,16 +301,18 @@ std::int16_t MinimalTriples::level(std::size_t column, double value) const {
 bool MinimalTriples::add_if_uncovered(const std::array<double, 3>& triple) {
     const std::array<std::int16_t, 3> levels{level(0, triple[0]), level(1, triple[1]),
                                              level(2, triple[2])};
-    const Columns kept{{levels_[0].data(), levels_[1].data(), levels_[2].data()},
-                       {values_[0].data(), values_[1].data(), values_[2].data()},
-                       levels_[0].size()};
-    const Scan found = scan_(kept, levels, triple);
+    const double sum = triple[0] + triple[1] + triple[2];
+    // A scan not by sums is given a NaN sum, which stops none.
+    const bool by_sums = covered_lead_ <= 0;
+    const Scan found =
+        scan_(columns_, levels, triple, by_sums ? sum : std::numeric_limits<double>::quiet_NaN());
     compared_ += found.n_compared;
+    covered_lead_ += found.covered ? 1 : -1;
     if (found.covered) return false;
     size_ -= found.n_beaten;
     // Marked places cost every later scan: a quarter of them is enough.
     if (4 * size_ < 3 * used_) drop_marked();
-    append(levels, triple);
+    append(levels, triple, sum);
     return true;
 }
 
@@ -284,29 +324,46 @@ void MinimalTriples::drop_marked() {
             levels_[c][kept] = levels_[c][i];
             values_[c][kept] = values_[c][i];
         }
+        least_sums_[kept] = least_sums_[i];
         ++kept;
     }
     used_ = kept;
     set_places((kept + kStep - 1) / kStep * kStep);
 }
 
-// Places from used_ on are padding, marked like a beaten triple.
+// Places from used_ on are padding, marked like a beaten triple, with a
+// least sum that stops no scan.
 void MinimalTriples::set_places(std::size_t n_places) {
     for (std::size_t c = 0; c < 3; ++c) {
         levels_[c].resize(n_places);
         values_[c].resize(n_places);
     }
+    least_sums_.resize(n_places);
     std::fill(levels_[0].begin() + used_, levels_[0].end(), kMarked);
     std::fill(levels_[1].begin() + used_, levels_[1].end(), kUnder);
+    std::fill(least_sums_.begin() + used_, least_sums_.end(),
+              -std::numeric_limits<double>::infinity());
+    refresh_columns();
 }
 
-void MinimalTriples::append(const std::array<std::int16_t, 3>& levels,
-                            const std::array<double, 3>& triple) {
+void MinimalTriples::refresh_columns() {
+    columns_ = {{levels_[0].data(), levels_[1].data(), levels_[2].data()},
+                {values_[0].data(), values_[1].data(), values_[2].data()},
+                least_sums_.data(),
+                levels_[0].size()};
+}
+
+// Inlined into its one caller, as it was before it grew.
+[[gnu::always_inline]] inline void MinimalTriples::append(
+    const std::array<std::int16_t, 3>& levels, const std::array<double, 3>& triple, double sum) {
     if (used_ == levels_[0].size()) set_places(used_ + kStep);
     for (std::size_t c = 0; c < 3; ++c) {
         levels_[c][used_] = levels[c];
         values_[c][used_] = triple[c];
     }
+    // A NaN sum leaves the least sum as it was.
+    if (sum < least_sum_) least_sum_ = sum;
+    least_sums_[used_] = least_sum_;
     ++used_;
     ++size_;
 }

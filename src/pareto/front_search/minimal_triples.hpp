@@ -9,12 +9,25 @@
 namespace quorvel {
 
 // The triples added so far, reduced to those no other added triple is no
-// greater than in all three values. The last three values of a
-// four-variable set in lexicographic order mostly leave a few hundred such
-// triples where the rows number ten thousand, so a query compares them all,
-// many at once: each value is also kept as a 16-bit level, a rounding that
-// keeps the order of values, so that levels rule out all but the rare
-// triples whose exact values then decide.
+// greater than in all three values, or nearly (see below). The last three
+// values of a four-variable set in lexicographic order mostly leave a few
+// hundred such triples where the rows number ten thousand, so a query
+// compares them all, many at once: each value is also kept as a 16-bit
+// level, a rounding that keeps the order of values, so that levels rule out
+// all but the rare triples whose exact values then decide.
+//
+// Where most rows survive, as on fronts, the kept triples grow with the rows.
+// But rounding keeps the order of sums too: a triple no greater than the
+// query has no greater sum. So a query, which goes from the newest triple
+// back, may stop where the least sum of the triples up to there exceeds its
+// own; on fronts in lexicographic order, where the first value rises as the
+// other three fall, that leaves only recent triples to compare. Triples
+// before that point which the query beats are not marked, which keeps the
+// scans exact (a triple that covers a later query is newer than any the
+// query beats, and was not covered when added) but keeps them in later
+// scans. Where most queries are covered, their scans end early anyway and
+// those triples would cost more than stopping saves: queries stop by sums
+// only while at most half of those since clear() were covered.
 class MinimalTriples {
 public:
     // The span of one value over the triples to come. Values outside it
@@ -29,6 +42,8 @@ public:
     struct Columns {
         std::array<std::int16_t*, 3> levels;
         std::array<const double*, 3> values;
+        // Per place, the least sum of the triples added up to it.
+        const double* least_sums;
         std::size_t n_places;
     };
 
@@ -40,11 +55,12 @@ public:
     };
 
     // The scan for one width of vector. Unless the query is covered, it
-    // marks the triples the query beats.
+    // marks the triples the query beats, down to where the least sums
+    // exceed query_sum (never, for a NaN).
     struct Kernel {
         const char* name;
         Scan (*run)(const Columns& kept, const std::array<std::int16_t, 3>& query_levels,
-                    const std::array<double, 3>& query);
+                    const std::array<double, 3>& query, double query_sum);
     };
 
     // The kernels this processor can run, the fastest first: the one used
@@ -66,7 +82,9 @@ private:
     std::int16_t level(std::size_t column, double value) const;
     void drop_marked();
     void set_places(std::size_t n_places);
-    void append(const std::array<std::int16_t, 3>& levels, const std::array<double, 3>& triple);
+    void refresh_columns();
+    void append(const std::array<std::int16_t, 3>& levels, const std::array<double, 3>& triple,
+                double sum);
 
     decltype(Kernel::run) scan_;
     std::array<double, 3> lowest_{};
@@ -76,6 +94,13 @@ private:
     // until the marks are dropped.
     std::array<std::vector<std::int16_t>, 3> levels_;
     std::array<std::vector<double>, 3> values_;
+    std::vector<double> least_sums_;
+    // The columns as kernels read them, refreshed wherever they are resized
+    // rather than gathered for every query.
+    Columns columns_{};
+    double least_sum_ = 0.0;
+    // Queries covered less queries not covered, since clear().
+    std::ptrdiff_t covered_lead_ = 0;
     std::size_t used_ = 0;
     std::size_t size_ = 0;
     std::size_t compared_ = 0;
