@@ -142,7 +142,9 @@ template <unsigned kBitsPerPlace>
 
 // Whether a scan by sums stops below this place: the triples below all
 // have greater sums than the query. Scans whose query sum is NaN are not by
-// sums, and are compiled without the test.
+// sums, and are compiled without the test. The kernels test it on each
+// outcome of a step rather than once after both: joined, GCC reloads the
+// column pointers at every step, and unif-4 ran about 2% slower.
 template <bool kBySums>
 [[gnu::always_inline]] inline bool sums_rule_out_below(const MinimalTriples::Columns& kept,
                                                        std::size_t place, double query_sum) {
