@@ -33,11 +33,26 @@ public:
     // coordinates, and takes it.
     bool beaten_then_taken(std::uint32_t first, std::uint32_t second) {
         const std::size_t band = band_of(first);
-        const bool beaten = band > 0 && least_second_[std::min(band - 1, last_band_)] < second;
-        // A beaten cell lowers no band: the one before it is lower already.
-        if (!beaten) take(band, second);
-        n_beaten_ += beaten;
-        if (++n_taken_ == kTrial) active_ = n_beaten_ >= kLeastBeaten;
+        bool beaten;
+        if (band > last_band_) {
+            beaten = least_second_[last_band_] < second;
+            if (!beaten) take_beyond_last_band(band, second);
+        } else {
+            // At large fronts whether a cell is beaten is a toss, and a take
+            // mostly lowers its own band or none. A beaten cell takes nothing,
+            // as the band before it is lower already: it takes UINT32_MAX
+            // instead, which lowers nothing, so no branch hangs on the toss.
+            beaten = band > 0 && least_second_[band - 1] < second;
+            const std::uint32_t taken = second | (0u - static_cast<std::uint32_t>(beaten));
+            least_second_[band] = std::min(least_second_[band], taken);
+            if (least_second_[band + 1] > taken) lower_bands_after(band, second);
+        }
+        // Counted only during the trial: counts updated at every candidate
+        // would chain each one to the last through memory.
+        if (n_taken_ < kTrial) {
+            n_beaten_ += beaten;
+            if (++n_taken_ == kTrial) active_ = n_beaten_ >= kLeastBeaten;
+        }
         return beaten;
     }
 
@@ -62,13 +77,16 @@ private:
         if (first <= lowest_) return 0;
         return std::min<std::size_t>(kBands - 1, (first - lowest_) >> shift_);
     }
-    void take(std::size_t band, std::uint32_t second);
+    void take_beyond_last_band(std::size_t band, std::uint32_t second);
+    // Lowers the bands after band that a take of second lowers.
+    void lower_bands_after(std::size_t band, std::uint32_t second);
 
     bool active_ = false;
     std::uint32_t lowest_ = 0;
     unsigned shift_ = 0;
     // Per band up to the last one taken, the least second coordinate of the
-    // cells taken in it or any band before, or of some of them (see take).
+    // cells taken in it or any band before, or of some of them (see
+    // lower_bands_after); then a 0, which ends every take at the last band.
     std::vector<std::uint32_t> least_second_;
     std::size_t last_band_ = 0;
     std::size_t n_taken_ = 0;
