@@ -95,9 +95,7 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     // the front's first values.
     forgetting_ = first_values_never_fall(front_targets, n_variables);
     const std::size_t n_candidates = front_targets.size() / n_variables * n_options;
-    // Buckets help only while the filter takes their cells as pieces.
-    const bool may_use_buckets =
-        !forgetting_ && filter.takes_pieces() && n_candidates <= kMostCandidatesInBuckets;
+    const bool may_use_buckets = !forgetting_ && n_candidates <= kMostCandidatesInBuckets;
     const bool may_screen = n_variables == 2 && forgetting_;
     const auto first_coordinates =
         may_use_buckets || may_screen

@@ -33,8 +33,11 @@ namespace quorvel {
 // cells would outgrow the cache: the candidates are then sorted into buckets
 // by their first coordinate, which keeps each cell's candidates in order, and
 // merged a bucket at a time, the cells held handed to the filter as a piece
-// before the next bucket would take them beyond the cache. (Not when
-// they are too many to list, or the grid would reject one.)
+// before the next bucket would take them beyond the cache. A filter that
+// takes no pieces (one variable, or four and more) gets every row at the end,
+// but the table still stays in cache: holding a few million cells, it missed
+// the cache at every lookup. (Not when they are too many to list, or the
+// grid would reject one.)
 //
 // For two variables, a candidate whose cell lies below another candidate's
 // in both coordinates is not placed at all: see BeatenCellScreen.
