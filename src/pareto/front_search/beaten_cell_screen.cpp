@@ -17,6 +17,8 @@ void BeatenCellScreen::start(std::uint32_t lowest, std::uint32_t highest,
     n_beaten_ = 0;
 }
 
+// The bands opened take the least second coordinate so far, the 0 after the
+// last band among them; the cell, not beaten, lowers its own band.
 void BeatenCellScreen::take_beyond_last_band(std::size_t band, std::uint32_t second) {
     const std::uint32_t least_so_far = least_second_[last_band_];
     least_second_.back() = least_so_far;
