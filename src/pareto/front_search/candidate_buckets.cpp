@@ -45,4 +45,9 @@ void CandidateBuckets::sort(std::size_t bucket_size) {
             static_cast<std::uint32_t>(candidate);
 }
 
+void CandidateBuckets::release() {
+    std::vector<std::uint16_t>().swap(bins_of_candidates_);
+    std::vector<std::uint32_t>().swap(candidates_);
+}
+
 }  // namespace quorvel

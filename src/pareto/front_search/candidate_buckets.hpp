@@ -47,7 +47,7 @@ private:
 // time in a table that stays in cache, with every representative as if the
 // candidates had come in order. Candidates are known by their number in
 // order of formation (every option of a front member, member by member), six
-// bytes each while sorted. Storage is kept from one stand to the next.
+// bytes each while sorted.
 class CandidateBuckets {
 public:
     // Starts a stand of fewer than 2^32 candidates whose first coordinates
@@ -63,6 +63,9 @@ public:
     // of at most bucket_size candidates unless a narrow range of coordinates
     // holds more.
     void sort(std::size_t bucket_size);
+
+    // Gives back the storage of the candidates, several bytes each.
+    void release();
 
     std::size_t n_buckets() const { return bounds_.size() - 1; }
     std::span<const std::uint32_t> bucket(std::size_t b) const {

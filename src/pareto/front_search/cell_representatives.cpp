@@ -275,6 +275,10 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
             b + 1 == buckets_.n_buckets())
             forget_held_cells(filter);
     }
+    // Held until the search ends, the buckets would take several bytes per
+    // candidate of this stand beside every later one's memory: most fronts
+    // after a filter are ordered and need none.
+    buckets_.release();
 }
 
 void CellRepresentatives::forget_held_cells(NondominatedFilter& filter) {

@@ -20,7 +20,8 @@ namespace quorvel {
 // candidate (a front member plus one option of the stand, in that order of
 // loops) goes to its cell; the first to arrive represents the cell until a
 // later one dominates it. Candidates live only as scratch rows until they
-// win a cell. Storage is kept from one stand to the next.
+// win a cell. Storage is kept from one stand to the next, but for the
+// buckets'.
 //
 // A front whose first values never fall, as the filter leaves a front in
 // lexicographic order, makes each option's candidates arrive in order of
