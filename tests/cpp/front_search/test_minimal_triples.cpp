@@ -64,8 +64,7 @@ TEST(ParetoFrontMinimalTriples, AddsExactlyTheTriplesNoEarlierTripleCovers) {
                 for (const auto& [x, y, z] : added)
                     covered = covered || (x <= triple[0] && y <= triple[1] && z <= triple[2]);
                 ASSERT_EQ(triples.add_if_uncovered(triple), !covered)
-                    << kernel.name << ", round " << round
-                    << ", triple " << i;
+                    << kernel.name << ", round " << round << ", triple " << i;
                 if (!covered) added.push_back(triple);
             }
         }
