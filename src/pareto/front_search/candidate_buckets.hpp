@@ -51,17 +51,21 @@ private:
 class CandidateBuckets {
 public:
     // Starts a stand of fewer than 2^32 candidates whose first coordinates
-    // lie between lowest and highest; add() then takes each candidate's first
-    // coordinate in order of formation.
+    // lie between lowest and highest; add() then takes the candidates' first
+    // coordinates in order of formation.
     void start(std::size_t n_candidates, std::uint32_t lowest, std::uint32_t highest);
-    void add(std::uint32_t first_coordinate) {
-        bins_of_candidates_.push_back(static_cast<std::uint16_t>(
-            (std::clamp(first_coordinate, lowest_, highest_) - lowest_) >> shift_));
+    void add(std::span<const std::uint32_t> first_coordinates) {
+        const std::size_t n_before = bins_of_candidates_.size();
+        bins_of_candidates_.resize(n_before + first_coordinates.size());
+        std::uint16_t* bins = bins_of_candidates_.data() + n_before;
+        for (const std::uint32_t first : first_coordinates)
+            *bins++ = static_cast<std::uint16_t>((std::clamp(first, lowest_, highest_) - lowest_) >>
+                                                 shift_);
     }
 
     // Sorts the candidates added into buckets, in order of their coordinates,
     // of at most bucket_size candidates unless a narrow range of coordinates
-    // holds more.
+    // holds more; within a bucket they keep their order of formation.
     void sort(std::size_t bucket_size);
 
     // Gives back the storage of the candidates, several bytes each.
@@ -81,8 +85,11 @@ private:
     std::vector<std::uint32_t> candidates_;
     // Bucket b holds candidates_[bounds_[b]] up to candidates_[bounds_[b + 1]].
     std::vector<std::size_t> bounds_;
-    // Per bin: first its count, then where its next candidate goes.
+    // Per bin: first its count, then where its first candidate goes.
     std::vector<std::size_t> bins_;
+    std::vector<std::uint16_t> bucket_of_bin_;
+    // Per bucket, where its next candidate goes.
+    std::vector<std::size_t> next_of_bucket_;
 };
 
 }  // namespace quorvel

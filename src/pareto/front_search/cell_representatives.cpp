@@ -232,21 +232,26 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
     const auto [lowest_first, highest_first] = *bucket_coordinates_;
     const std::size_t n_candidates = front_size * n_options;
     buckets_.start(n_candidates, lowest_first, highest_first);
-    // The buckets give the candidates nearly in order of their first
-    // coordinate, as the screen needs them.
+    // Each bucket spans a narrow range of first coordinates: the buckets
+    // give the candidates nearly in order of them, as the screen needs them.
     if (n_variables == 2) screen_.start(lowest_first, highest_first, n_candidates);
-    Origin next{0, 0};
-    while (next.front_position < front_size) {
-        // Only the first values, laid end to end.
-        const std::span<const Origin> batch = next_batch(next, front_size, n_options);
-        for (std::size_t j = 0; j < batch.size(); ++j)
-            batch_targets_[j] = front_targets[batch[j].front_position * n_variables] +
-                                options[batch[j].option * n_variables];
-        cell_coordinates_into({batch_targets_.data(), batch.size()}, log_step,
-                              {batch_keys_.data(), batch.size()});
-        for (std::size_t j = 0; j < batch.size(); ++j) buckets_.add(batch_keys_[j]);
-        cancellation_.add(batch.size());
+    // Only the first values, laid end to end, a batch at a time.
+    std::size_t n_formed = 0;
+    const auto add_formed = [&] {
+        cell_coordinates_into({batch_targets_.data(), n_formed}, log_step,
+                              {batch_keys_.data(), n_formed});
+        buckets_.add({batch_keys_.data(), n_formed});
+        cancellation_.add(n_formed);
+        n_formed = 0;
+    };
+    for (std::size_t member = 0; member < front_size; ++member) {
+        const double first = front_targets[member * n_variables];
+        for (std::size_t option = 0; option < n_options; ++option) {
+            batch_targets_[n_formed++] = first + options[option * n_variables];
+            if (n_formed == kBatch) add_formed();
+        }
     }
+    add_formed();
     buckets_.sort(cells_in_cache_);
     const CandidateNumbers numbers(n_options);
     for (std::size_t b = 0; b < buckets_.n_buckets(); ++b) {

@@ -35,7 +35,7 @@ TEST(CandidateBuckets, SortsStablyIntoDisjointRangesOfCoordinates) {
         }
         const auto bucket_size = static_cast<std::size_t>(draw(random, 1, 300));
         buckets.start(n_candidates, lowest, highest);
-        for (const std::uint32_t first : firsts) buckets.add(first);
+        buckets.add(firsts);
         buckets.sort(bucket_size);
 
         std::vector<int> seen(n_candidates, 0);
