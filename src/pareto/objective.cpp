@@ -1,7 +1,9 @@
 #include "objective.hpp"
 
 #include <algorithm>
+#include <array>
 #include <string>
+#include <type_traits>
 
 #include "internal_failure.hpp"
 
@@ -18,13 +20,18 @@ void check_same_length(std::size_t left, std::size_t right) {
     if (left != right) fail_unequal(": Vectors must be the same length", left, right);
 }
 
-// row_of(stand, option) gives the values of an option.
-template <class RowOf>
+// row_of(stand, option) gives the values of an option. N, when not 0, is
+// the table's number of variables, known at compile time: the sums then stay
+// in registers, where sums in memory waited at every stand for their last
+// store, and took a third of the time of a result of many stands.
+template <std::size_t N, class RowOf>
 Target sum_options(std::span<const std::size_t> design, const DataTable& table, RowOf row_of) {
     if (design.size() != table.n_stands) fail_unequal("", design.size(), table.n_stands);
+    const std::size_t n_variables = N ? N : table.n_variables;
     // One accumulator updated in place: the additions happen in the same
     // order as building a fresh sum per stand, so results are bit-identical.
-    Target total(table.n_variables, 0.0);
+    std::conditional_t<N == 0, Target, std::array<double, N>> total{};
+    if constexpr (N == 0) total.assign(n_variables, 0.0);
     for (std::size_t s = 0; s < table.n_stands; ++s) {
         const std::size_t option = design[s];
         const std::size_t count = table.n_options[s];
@@ -32,10 +39,31 @@ Target sum_options(std::span<const std::size_t> design, const DataTable& table, 
             fail("index out of bounds: the len is " + std::to_string(count) +
                  " but the index is " + std::to_string(option));
         const std::span<const double> values = row_of(s, option);
-        check_same_length(total.size(), values.size());
-        for (std::size_t k = 0; k < total.size(); ++k) total[k] += values[k];
+        check_same_length(n_variables, values.size());
+        for (std::size_t k = 0; k < n_variables; ++k) total[k] += values[k];
     }
-    return total;
+    if constexpr (N == 0)
+        return total;
+    else
+        return Target(total.begin(), total.end());
+}
+
+// sum_options() for the table's width, the widths met most often compiled on
+// their own.
+template <class RowOf>
+Target sum_options(std::span<const std::size_t> design, const DataTable& table, RowOf row_of) {
+    switch (table.n_variables) {
+    case 1:
+        return sum_options<1>(design, table, row_of);
+    case 2:
+        return sum_options<2>(design, table, row_of);
+    case 3:
+        return sum_options<3>(design, table, row_of);
+    case 4:
+        return sum_options<4>(design, table, row_of);
+    default:
+        return sum_options<0>(design, table, row_of);
+    }
 }
 
 }  // namespace
@@ -54,42 +82,53 @@ Target compute_objective(std::span<const std::size_t> design, const DataTable& t
 }
 
 TargetSums::TargetSums(const DataTable& table, std::size_t n_designs)
-    : table_(table), flat_rows_(table.n_stands) {
-    // A few thousand rows stay in cache. Up to two rows copied in order per
-    // design cost a small part of the miss each design saves, and take less
-    // memory than its result.
+    : table_(table), flat_start_(table.n_stands, kInTable) {
+    // A few thousand rows stay in cache. Beyond, up to two rows copied in
+    // order per design cost a small part of the misses each design saves,
+    // and take less memory than its result; within, a row copied saves a
+    // load or two per design, so it is copied only for two designs or more.
+    // Either way the copy takes less memory than the table's own rows.
     constexpr std::size_t kCachedRows = std::size_t{1} << 12;
-    constexpr std::size_t kRowsCopiedPerDesign = 2;
+    const auto repays_copy = [n_designs](std::size_t n_rows) {
+        return n_rows > kCachedRows ? n_rows <= 2 * n_designs : 2 * n_rows <= n_designs;
+    };
+    std::size_t n_flat_values = 0;
     for (std::size_t s = 0; s < table.n_stands; ++s) {
         const auto& rows = table.values[s];
-        if (rows.size() <= kCachedRows || rows.size() > kRowsCopiedPerDesign * n_designs)
-            continue;
+        if (!repays_copy(rows.size())) continue;
         // A row of another length keeps its stand in the table, where the
         // sum reports it.
         if (!std::ranges::all_of(rows,
                                  [&](const auto& row) { return row.size() == table.n_variables; }))
             continue;
-        flat_stands_.push_back(s);
-        flat_rows_[s].reserve(rows.size() * table.n_variables);
-        for (const auto& row : rows)
-            flat_rows_[s].insert(flat_rows_[s].end(), row.begin(), row.end());
+        flat_start_[s] = n_flat_values;
+        n_flat_values += rows.size() * table.n_variables;
+        if (rows.size() > kCachedRows) prefetched_stands_.push_back(s);
+    }
+    // Reserved whole: grown as it fills, the copy of a large stand could
+    // take twice its size for a moment.
+    flat_rows_.reserve(n_flat_values);
+    for (std::size_t s = 0; s < table.n_stands; ++s) {
+        if (flat_start_[s] == kInTable) continue;
+        for (const auto& row : table.values[s])
+            flat_rows_.insert(flat_rows_.end(), row.begin(), row.end());
     }
 }
 
 Target TargetSums::of(std::span<const std::size_t> design) const {
-    // Without flat rows, the test per stand of where to read would be waste.
-    if (flat_stands_.empty()) return compute_objective(design, table_);
     return sum_options(design, table_, [this](std::size_t stand, std::size_t option) {
-        const std::vector<double>& flat = flat_rows_[stand];
+        const std::size_t start = flat_start_[stand];
         const std::size_t n_variables = table_.n_variables;
-        return flat.empty() ? table_.option_values(stand, option)
-                            : std::span(flat).subspan(option * n_variables, n_variables);
+        return start == kInTable
+                   ? table_.option_values(stand, option)
+                   : std::span<const double>(flat_rows_.data() + start + option * n_variables,
+                                             n_variables);
     });
 }
 
 void TargetSums::prefetch(std::span<const std::size_t> design) const {
-    for (const std::size_t s : flat_stands_)
-        __builtin_prefetch(flat_rows_[s].data() + design[s] * table_.n_variables);
+    for (const std::size_t s : prefetched_stands_)
+        __builtin_prefetch(flat_rows_.data() + flat_start_[s] + design[s] * table_.n_variables);
 }
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -25,10 +26,11 @@ Target add_vectors(std::span<const double> a, std::span<const double> b);
 Target compute_objective(std::span<const std::size_t> design, const DataTable& table);
 
 // compute_objective() for many designs of one table. In the table every
-// option's row is a vector of its own, two dependent cache misses away when
-// the stand has too many options to stay in cache; such stands are first
-// copied into one flat array, which leaves one miss per row, unless there
-// are too few designs to repay the copy.
+// option's row is a vector of its own, behind two dependent loads: two cache
+// misses when the stand has too many options to stay in cache, and a good
+// part of the time per stand when it has few. So the stands are first copied
+// into one flat array, which leaves one load per row, unless there are too
+// few designs to repay the copy.
 class TargetSums {
 public:
     TargetSums(const DataTable& table, std::size_t n_designs);
@@ -38,11 +40,16 @@ public:
     void prefetch(std::span<const std::size_t> design) const;
 
 private:
+    static constexpr std::size_t kInTable = SIZE_MAX;
+
     const DataTable& table_;
-    // Per stand, its rows back to back, or nothing where the table's own
-    // rows are read.
-    std::vector<std::vector<double>> flat_rows_;
-    std::vector<std::size_t> flat_stands_;  // the stands laid flat
+    // The rows of the stands laid flat, stand after stand.
+    std::vector<double> flat_rows_;
+    // Per stand, where its rows start in flat_rows_, or kInTable where the
+    // table's own rows are read.
+    std::vector<std::size_t> flat_start_;
+    // The flat stands too large to stay in cache, whose rows are loaded ahead.
+    std::vector<std::size_t> prefetched_stands_;
 };
 
 }  // namespace quorvel

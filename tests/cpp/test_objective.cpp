@@ -247,39 +247,56 @@ TEST(ObjectiveAddVectors, UnequalLengthsFail) {
     }
 }
 
-// Stands of many options are read from a flat copy: every sum must still be
-// the table's, bit for bit, and a row that lost its shape must still be
-// reported, whichever stand it is in.
-TEST(TargetSums, AgreeWithComputeObjectiveBitForBit) {
-    std::mt19937_64 random(3);
+// Stands are read from a flat copy, and the sums of the common widths kept
+// in registers: every sum must still be the left-to-right one from +0.0, bit
+// for bit, at every width, whichever stands are copied; and a row that lost
+// its shape must still be reported, whichever stand it is in.
+class TargetSumsWidths : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(TargetSumsWidths, AddStandByStandBitForBit) {
+    const std::size_t n_variables = GetParam();
+    std::mt19937_64 random(3 + n_variables);
     // Magnitudes far apart, so that a value added out of place or order shows.
     std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
     std::uniform_int_distribution<int> exponent(-30, 30);
-    const std::vector<std::size_t> n_options{5000, 3, 9000, 4097};
+    const std::vector<std::size_t> n_options{5000, 3, 9000, 4097, 7};
     NestedValues data(n_options.size());
     for (std::size_t s = 0; s < n_options.size(); ++s)
-        for (std::size_t o = 0; o < n_options[s]; ++o)
-            data[s].push_back({std::ldexp(mantissa(random), exponent(random)),
-                               std::ldexp(mantissa(random), exponent(random)), 0.0});
+        for (std::size_t o = 0; o < n_options[s]; ++o) {
+            std::vector<double> row;
+            for (std::size_t v = 0; v < n_variables; ++v)
+                row.push_back(std::ldexp(mantissa(random), exponent(random)));
+            data[s].push_back(row);
+        }
     DataTable table = make_table(std::move(data));
-    for (const std::size_t n_designs : {1, 5000}) {
+    for (const std::size_t n_designs : {1, 10, 5000}) {
         const TargetSums targets(table, n_designs);
-        for (int trial = 0; trial < 500; ++trial) {
+        for (int trial = 0; trial < 300; ++trial) {
             std::vector<std::size_t> design;
             for (const std::size_t count : n_options)
                 design.push_back(std::uniform_int_distribution<std::size_t>(0, count - 1)(random));
-            const Target expected = compute_objective(design, table);
             const Target found = targets.of(design);
-            ASSERT_EQ(found.size(), expected.size());
-            for (std::size_t v = 0; v < found.size(); ++v)
-                ASSERT_EQ(bits(found[v]), bits(expected[v])) << "trial " << trial;
+            const Target computed = compute_objective(design, table);
+            ASSERT_EQ(found.size(), n_variables);
+            ASSERT_EQ(computed.size(), n_variables);
+            for (std::size_t v = 0; v < n_variables; ++v) {
+                double expected = 0.0;
+                for (std::size_t s = 0; s < n_options.size(); ++s)
+                    expected += table.values[s][design[s]][v];
+                ASSERT_EQ(bits(found[v]), bits(expected)) << "trial " << trial << ", variable " << v;
+                ASSERT_EQ(bits(computed[v]), bits(expected)) << "trial " << trial;
+            }
         }
     }
     table.values[2][17].push_back(1.0);
-    const std::vector<std::size_t> design{0, 0, 17, 0};
-    EXPECT_EQ(failure_text([&] { (void)TargetSums(table, 5000).of(design); }),
-              failure_text([&] { (void)compute_objective(design, table); }));
+    table.values[1][2].pop_back();
+    for (const std::vector<std::size_t>& design :
+         {std::vector<std::size_t>{0, 0, 17, 0, 0}, std::vector<std::size_t>{0, 2, 0, 0, 0}})
+        EXPECT_EQ(failure_text([&] { (void)TargetSums(table, 5000).of(design); }),
+                  failure_text([&] { (void)compute_objective(design, table); }));
 }
+
+INSTANTIATE_TEST_SUITE_P(OneToSix, TargetSumsWidths, ::testing::Range<std::size_t>(1, 7));
 
 }  // namespace
 }  // namespace quorvel
