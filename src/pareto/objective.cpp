@@ -25,7 +25,8 @@ void check_same_length(std::size_t left, std::size_t right) {
 // in registers, where sums in memory waited at every stand for their last
 // store, and took a third of the time of a result of many stands.
 template <std::size_t N, class RowOf>
-Target sum_options(std::span<const std::size_t> design, const DataTable& table, RowOf row_of) {
+Target sum_options_of_width(std::span<const std::size_t> design, const DataTable& table,
+                            RowOf row_of) {
     if (design.size() != table.n_stands) fail_unequal("", design.size(), table.n_stands);
     const std::size_t n_variables = N ? N : table.n_variables;
     // One accumulator updated in place: the additions happen in the same
@@ -48,21 +49,21 @@ Target sum_options(std::span<const std::size_t> design, const DataTable& table, 
         return Target(total.begin(), total.end());
 }
 
-// sum_options() for the table's width, the widths met most often compiled on
-// their own.
+// The sum for the table's width, the widths met most often compiled on their
+// own.
 template <class RowOf>
 Target sum_options(std::span<const std::size_t> design, const DataTable& table, RowOf row_of) {
     switch (table.n_variables) {
     case 1:
-        return sum_options<1>(design, table, row_of);
+        return sum_options_of_width<1>(design, table, row_of);
     case 2:
-        return sum_options<2>(design, table, row_of);
+        return sum_options_of_width<2>(design, table, row_of);
     case 3:
-        return sum_options<3>(design, table, row_of);
+        return sum_options_of_width<3>(design, table, row_of);
     case 4:
-        return sum_options<4>(design, table, row_of);
+        return sum_options_of_width<4>(design, table, row_of);
     default:
-        return sum_options<0>(design, table, row_of);
+        return sum_options_of_width<0>(design, table, row_of);
     }
 }
 
@@ -84,10 +85,10 @@ Target compute_objective(std::span<const std::size_t> design, const DataTable& t
 TargetSums::TargetSums(const DataTable& table, std::size_t n_designs)
     : table_(table), flat_start_(table.n_stands, kInTable) {
     // A few thousand rows stay in cache. Beyond, up to two rows copied in
-    // order per design cost a small part of the misses each design saves,
-    // and take less memory than its result; within, a row copied saves a
-    // load or two per design, so it is copied only for two designs or more.
-    // Either way the copy takes less memory than the table's own rows.
+    // order per design cost a small part of the misses each design saves;
+    // within, a row copied saves a load or two per design, so it is copied
+    // only for two designs or more. The copy takes less memory than the
+    // table's own rows.
     constexpr std::size_t kCachedRows = std::size_t{1} << 12;
     const auto repays_copy = [n_designs](std::size_t n_rows) {
         return n_rows > kCachedRows ? n_rows <= 2 * n_designs : 2 * n_rows <= n_designs;

@@ -20,7 +20,7 @@ namespace quorvel {
 // band of first coordinates and all bands before it. Candidates coming in
 // order of their first coordinate, or nearly, lower few bands each: only
 // fronts whose first values never fall are screened, and candidates sorted
-// into buckets.
+// into buckets, which follow each other in first coordinates.
 class BeatenCellScreen {
 public:
     // Starts a stand of n_candidates whose first coordinates lie in

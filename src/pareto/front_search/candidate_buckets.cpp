@@ -1,7 +1,6 @@
 #include "candidate_buckets.hpp"
 
 #include <bit>
-#include <utility>
 
 namespace quorvel {
 
@@ -10,6 +9,8 @@ namespace {
 // Fine enough that skewed coordinates still fill the buckets evenly, few
 // enough to stay in cache.
 constexpr int kBinBits = 16;
+// A bucket is made of whole bins: its number fits where a bin's does.
+static_assert(kBinBits <= 16, "bucket numbers are kept in 16 bits");
 
 }  // namespace
 
@@ -26,29 +27,22 @@ void CandidateBuckets::sort(std::size_t bucket_size) {
     bins_.assign(((highest_ - lowest_) >> shift_) + 1, 0);
     for (const std::uint16_t bin : bins_of_candidates_) ++bins_[bin];
 
-    // Whole bins join a bucket while it stays within bucket_size; each bin
-    // then holds the position of its first candidate.
+    // Whole bins join a bucket while it stays within bucket_size. Candidates
+    // then go to their bucket, not their bin: a few hundred places written in
+    // turn stay in cache, where the bins' tens of thousands did not.
+    bucket_of_bin_.resize(bins_.size());
     bounds_.assign(1, 0);
     std::size_t position = 0;
-    for (std::size_t& bin : bins_) {
-        const std::size_t count = std::exchange(bin, position);
+    for (std::size_t bin = 0; bin < bins_.size(); ++bin) {
+        const std::size_t count = bins_[bin];
         if (count > 0 && position > bounds_.back() &&
             position + count - bounds_.back() > bucket_size)
             bounds_.push_back(position);
+        bucket_of_bin_[bin] = static_cast<std::uint16_t>(bounds_.size() - 1);
         position += count;
     }
     bounds_.push_back(position);
 
-    // Candidates go to their bucket, not their bin: a few hundred places
-    // written in turn stay in cache, where the bins' tens of thousands did
-    // not. A bucket is made of whole bins, so there are no more buckets than
-    // bins, whose numbers fit in 16 bits.
-    bucket_of_bin_.resize(bins_.size());
-    std::size_t bucket = 0;
-    for (std::size_t bin = 0; bin < bins_.size(); ++bin) {
-        while (bucket + 2 < bounds_.size() && bins_[bin] >= bounds_[bucket + 1]) ++bucket;
-        bucket_of_bin_[bin] = static_cast<std::uint16_t>(bucket);
-    }
     next_of_bucket_.assign(bounds_.begin(), bounds_.end() - 1);
     candidates_.resize(bins_of_candidates_.size());
     for (std::size_t candidate = 0; candidate < bins_of_candidates_.size(); ++candidate)

@@ -85,7 +85,7 @@ private:
     std::vector<std::uint32_t> candidates_;
     // Bucket b holds candidates_[bounds_[b]] up to candidates_[bounds_[b + 1]].
     std::vector<std::size_t> bounds_;
-    // Per bin: first its count, then where its first candidate goes.
+    // Per bin, its count of candidates, and its bucket.
     std::vector<std::size_t> bins_;
     std::vector<std::uint16_t> bucket_of_bin_;
     // Per bucket, where its next candidate goes.

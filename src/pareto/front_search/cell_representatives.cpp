@@ -232,8 +232,9 @@ void CellRepresentatives::collect_by_buckets(std::span<const double> front_targe
     const auto [lowest_first, highest_first] = *bucket_coordinates_;
     const std::size_t n_candidates = front_size * n_options;
     buckets_.start(n_candidates, lowest_first, highest_first);
-    // Each bucket spans a narrow range of first coordinates: the buckets
-    // give the candidates nearly in order of them, as the screen needs them.
+    // The buckets follow each other in first coordinates, and within one
+    // the candidates come in order of formation: nearly in order of their
+    // first coordinates where they are dense, as the screen needs them.
     if (n_variables == 2) screen_.start(lowest_first, highest_first, n_candidates);
     // Only the first values, laid end to end, a batch at a time.
     std::size_t n_formed = 0;

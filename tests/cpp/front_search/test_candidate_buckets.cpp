@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -35,7 +36,12 @@ TEST(CandidateBuckets, SortsStablyIntoDisjointRangesOfCoordinates) {
         }
         const auto bucket_size = static_cast<std::size_t>(draw(random, 1, 300));
         buckets.start(n_candidates, lowest, highest);
-        buckets.add(firsts);
+        // In runs of random lengths, as the batches of a stand come.
+        for (std::size_t first = 0; first < n_candidates;) {
+            const auto n = std::min<std::size_t>(draw(random, 1, 100), n_candidates - first);
+            buckets.add(std::span(firsts).subspan(first, n));
+            first += n;
+        }
         buckets.sort(bucket_size);
 
         std::vector<int> seen(n_candidates, 0);
