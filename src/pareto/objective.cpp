@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "internal_failure.hpp"
+#include "width_dispatch.hpp"
 
 namespace quorvel {
 
@@ -49,22 +50,11 @@ Target sum_options_of_width(std::span<const std::size_t> design, const DataTable
         return Target(total.begin(), total.end());
 }
 
-// The sum for the table's width, the widths met most often compiled on their
-// own.
 template <class RowOf>
 Target sum_options(std::span<const std::size_t> design, const DataTable& table, RowOf row_of) {
-    switch (table.n_variables) {
-    case 1:
-        return sum_options_of_width<1>(design, table, row_of);
-    case 2:
-        return sum_options_of_width<2>(design, table, row_of);
-    case 3:
-        return sum_options_of_width<3>(design, table, row_of);
-    case 4:
-        return sum_options_of_width<4>(design, table, row_of);
-    default:
-        return sum_options_of_width<0>(design, table, row_of);
-    }
+    return with_width<1, 2, 3, 4>(table.n_variables, [&]<std::size_t N>() {
+        return sum_options_of_width<N>(design, table, row_of);
+    });
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "key_sort.hpp"
 #include "pareto/grid.hpp"
 #include "pareto/internal_failure.hpp"
+#include "pareto/width_dispatch.hpp"
 #include "row_copy.hpp"
 
 namespace quorvel {
@@ -105,19 +106,9 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     screen_.stop();
     if (may_screen && first_coordinates)
         screen_.start(first_coordinates->first, first_coordinates->second, n_candidates);
-    switch (n_variables) {
-    case 2:
-        collect_candidates<2>(front_targets, options, log_step, filter);
-        break;
-    case 3:
-        collect_candidates<3>(front_targets, options, log_step, filter);
-        break;
-    case 4:
-        collect_candidates<4>(front_targets, options, log_step, filter);
-        break;
-    default:
-        collect_candidates<0>(front_targets, options, log_step, filter);
-    }
+    with_width<2, 3, 4>(n_variables, [&]<std::size_t N>() {
+        collect_candidates<N>(front_targets, options, log_step, filter);
+    });
     if (kept_by_pieces_) return;
     filter.finish(targets_, survivors_);
     append_cells(survivors_, survivor_targets_, survivor_origins_);
