@@ -10,8 +10,10 @@ inline constexpr double kFastLog1pHighest = 0x1p1000;
 
 // |fast_log1p(y) / log1p(y) - 1| stays below this for y in the range above.
 //
-// Why, with u = 2^-53 the unit roundoff (every step rounds to nearest, no
-// fused multiply-adds): write 1 + y = 2^k m with m in [sqrt(1/2), sqrt(2))
+// Why, with u = 2^-53 the unit roundoff (every step rounds to nearest; a
+// product and the sum that takes it may be fused where the processor allows,
+// which leaves the product exact and drops one of the roundings counted
+// below, so the bound holds either way): write 1 + y = 2^k m with m in [sqrt(1/2), sqrt(2))
 // (k >= 0 since y >= 0; k taken from the rounded 1 + y, which widens the
 // interval of m by a relative 2^-53 only), so log1p(y) = k ln2 + 2 atanh(s)
 // with s = (m - 1) / (m + 1) = (y - (2^k - 1)) / (y + (2^k + 1)), |s| < 0.1716.
