@@ -6,14 +6,22 @@ namespace quorvel {
 
 namespace {
 
-// The last of n >= 1 entries ascending by key whose key is at most `value`,
-// given that the first one's is. Halving without branches: they would mostly
-// be mispredicted.
+// Entries left to count once halving has narrowed the search to so few:
+// their comparisons need not wait on each other, where each halving waits on
+// its load. At 500,000 points of three variables, where blocks hold about
+// 80 steps, 16 was fastest, 8 and 32 slower.
+constexpr std::size_t kCountedEntries = 16;
+
+// The last of n >= 1 entries strictly ascending by key whose key is at most
+// `value`, given that the first one's is. Halving without branches: they
+// would mostly be mispredicted.
 template <class Entry, class Key>
 std::size_t last_at_most(const Entry* entries, std::size_t n, double value, Key key) {
     const Entry* base = entries;
-    for (; n > 1; n -= n / 2) base = key(base[n / 2]) <= value ? base + n / 2 : base;
-    return static_cast<std::size_t>(base - entries);
+    for (; n > kCountedEntries; n -= n / 2) base = key(base[n / 2]) <= value ? base + n / 2 : base;
+    std::size_t last = 0;
+    for (std::size_t i = 1; i < n; ++i) last += key(base[i]) <= value;
+    return static_cast<std::size_t>(base - entries) + last;
 }
 
 }  // namespace
