@@ -11,8 +11,9 @@ namespace {
 constexpr std::size_t kLeastDropped = 1 << 16;
 
 // Chains read side by side: enough loads in flight to hide most of the wait
-// for nodes spread over every layer.
-constexpr std::size_t kChainsTogether = 16;
+// for nodes spread over every layer. At fronts of 500,000 points, 64 read
+// the designs in about 55% of the time 16 or 32 took; 128 no faster.
+constexpr std::size_t kChainsTogether = 64;
 
 }  // namespace
 

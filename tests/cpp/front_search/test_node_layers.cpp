@@ -51,7 +51,7 @@ TEST_P(ParetoFrontNodeLayers, DesignsReadBackThroughDroppedNodes) {
     // Read in runs of random lengths, longer too than the chains followed
     // side by side.
     for (std::size_t first = 0; first < designs.size();) {
-        const std::size_t n = std::min<std::size_t>(draw(random, 1, 40), designs.size() - first);
+        const std::size_t n = std::min<std::size_t>(draw(random, 1, 150), designs.size() - first);
         std::vector<Design> read(n, Design(600));
         layers.read_designs(first, read);
         for (std::size_t k = 0; k < n; ++k) ASSERT_EQ(read[k], designs[first + k]) << first + k;
