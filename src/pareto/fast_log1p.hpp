@@ -12,11 +12,12 @@ inline constexpr double kFastLog1pHighest = 0x1p1000;
 //
 // Why, with u = 2^-53 the unit roundoff (every step rounds to nearest; a
 // product and the sum that takes it may be fused where the processor allows,
-// which leaves the product exact and drops one of the roundings counted
-// below, so the bound holds either way): write 1 + y = 2^k m with m in [sqrt(1/2), sqrt(2))
-// (k >= 0 since y >= 0; k taken from the rounded 1 + y, which widens the
-// interval of m by a relative 2^-53 only), so log1p(y) = k ln2 + 2 atanh(s)
-// with s = (m - 1) / (m + 1) = (y - (2^k - 1)) / (y + (2^k + 1)), |s| < 0.1716.
+// which is the same evaluation with the product's rounding error 0, within
+// what the bound allows for it): write 1 + y = 2^k m with m in
+// [sqrt(1/2), sqrt(2)) (k >= 0 since y >= 0; k taken from the rounded 1 + y,
+// which widens the interval of m by a relative 2^-53 only), so
+// log1p(y) = k ln2 + 2 atanh(s) with
+// s = (m - 1) / (m + 1) = (y - (2^k - 1)) / (y + (2^k + 1)), |s| < 0.1716.
 // - s: for k <= 52 both 2^k - 1 and 2^k + 1 are exact, so numerator,
 //   denominator and quotient each round once: relative error <= 3u. For
 //   k >= 53 the dropped 1 and the roundings move s by < 2^-52 absolute,
