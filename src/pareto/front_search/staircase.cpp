@@ -27,10 +27,27 @@ std::size_t last_at_most(const Entry* entries, std::size_t n, double value, Key 
 }  // namespace
 
 void Staircase::clear() {
-    // The first block keeps its storage for the next set.
+    // The first block keeps its storage for the next set, the others go spare.
+    for (std::size_t b = 1; b < blocks_.size(); ++b) set_aside(std::move(blocks_[b]));
     blocks_.resize(1);
     blocks_[0].clear();
     firsts_.assign(1, 0.0);
+}
+
+std::vector<Staircase::Step> Staircase::spare_block() {
+    if (spare_blocks_.empty()) {
+        std::vector<Step> block;
+        block.reserve(2 * kBlockSteps + 1);
+        return block;
+    }
+    std::vector<Step> block = std::move(spare_blocks_.back());
+    spare_blocks_.pop_back();
+    return block;
+}
+
+void Staircase::set_aside(std::vector<Step>&& block) {
+    block.clear();
+    spare_blocks_.push_back(std::move(block));
 }
 
 // The step with the greatest second value not above `second` has the least
@@ -90,7 +107,8 @@ void Staircase::insert_step(std::size_t block, std::size_t position, Step step) 
     if (steps.size() <= 2 * kBlockSteps) return;
     // Split in halves; the new block takes the upper one.
     const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(kBlockSteps);
-    std::vector<Step> upper(middle, steps.end());
+    std::vector<Step> upper = spare_block();
+    upper.assign(middle, steps.end());
     steps.erase(middle, steps.end());
     firsts_.insert(firsts_.begin() + static_cast<std::ptrdiff_t>(block) + 1, upper.front().second);
     blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(block) + 1, std::move(upper));
@@ -109,6 +127,7 @@ void Staircase::drop_following_blocks(std::size_t block, double third) {
             firsts_[next] = steps.front().second;
             return;
         }
+        set_aside(std::move(steps));
         blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(next));
         firsts_.erase(firsts_.begin() + static_cast<std::ptrdiff_t>(next));
     }

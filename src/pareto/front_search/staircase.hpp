@@ -38,12 +38,19 @@ private:
     bool locate(double second, double third, std::size_t& block, std::size_t& position) const;
     void insert_step(std::size_t block, std::size_t position, Step step);
     void drop_following_blocks(std::size_t block, double third);
+    // A block emptied before, or a new one with room for a split's growth.
+    std::vector<Step> spare_block();
+    void set_aside(std::vector<Step>&& block);
 
     // Blocks in order, firsts_[b] the second value of the first step of block
     // b. Only an empty staircase has an empty block: its one block, where
     // the first pair added goes.
     std::vector<std::vector<Step>> blocks_;
     std::vector<double> firsts_;
+    // Blocks emptied, with their storage: the staircase, cleared for every
+    // stand and grown again, would otherwise allocate its blocks anew each
+    // time among the search's large arrays.
+    std::vector<std::vector<Step>> spare_blocks_;
 };
 
 }  // namespace quorvel
