@@ -176,6 +176,7 @@ TEST(GridBatch, ApproximationStaysWithinItsBound) {
             ys.push_back(above = std::nextafter(above, kInf));
         }
     }
+    // Whole fours, for the four-lane run; at most three values go.
     ys.resize(ys.size() / 4 * 4);
     std::vector<double> approximations(ys.size());
     for (std::size_t i = 0; i < ys.size(); i += 2) {
