@@ -45,10 +45,8 @@ std::vector<Staircase::Step> Staircase::spare_block() {
     return block;
 }
 
-void Staircase::set_aside(std::vector<Step>&& block) {
-    block.clear();
-    spare_blocks_.push_back(std::move(block));
-}
+// Its steps are left as they are: a block taken back is filled by assign().
+void Staircase::set_aside(std::vector<Step>&& block) { spare_blocks_.push_back(std::move(block)); }
 
 // The step with the greatest second value not above `second` has the least
 // third among those steps: the pair is covered exactly when that third is no

@@ -47,9 +47,9 @@ private:
     // the first pair added goes.
     std::vector<std::vector<Step>> blocks_;
     std::vector<double> firsts_;
-    // Blocks emptied, with their storage: the staircase, cleared for every
-    // stand and grown again, would otherwise allocate its blocks anew each
-    // time among the search's large arrays.
+    // Blocks no longer in use, with their storage: the staircase, cleared
+    // for every stand and grown again, would otherwise allocate its blocks
+    // anew each time among the search's large arrays.
     std::vector<std::vector<Step>> spare_blocks_;
 };
 
