@@ -28,7 +28,8 @@ CandidateInputs candidate_inputs(const DataTable& table, double epsilon) {
         NestedValues prefix(table.values.begin(), table.values.begin() + n_stands);
         const DataTable prefix_table = std::get<DataTable>(DataTable::create(std::move(prefix)));
         std::vector<double>& front = inputs.fronts.emplace_back();
-        for (const SolutionRecord& record : build_pareto_front(prefix_table, epsilon)) {
+        const SolutionList prefix_front = build_pareto_front(prefix_table, epsilon);
+        for (const SolutionRecord& record : prefix_front.records()) {
             std::vector<double> sum(table.n_variables, 0.0);
             for (std::size_t s = 0; s < n_stands; ++s)
                 for (std::size_t v = 0; v < sum.size(); ++v)

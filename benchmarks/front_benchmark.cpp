@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "bare_candidates.hpp"
@@ -26,11 +27,12 @@ struct Scenario {
 // Keeps the bare loop's result alive.
 volatile std::uint64_t checksum_sink;
 
-bool same_list(const std::vector<SolutionRecord>& a, const std::vector<SolutionRecord>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const SolutionRecord& x, const SolutionRecord& y) {
-                          return x.design == y.design && x.target == y.target;
-                      });
+bool same_list(const SolutionList& a, const SolutionList& b) {
+    return std::ranges::equal(a.records(), b.records(),
+                              [](const SolutionRecord& x, const SolutionRecord& y) {
+                                  return x.design == y.design &&
+                                         std::ranges::equal(x.target, y.target);
+                              });
 }
 
 std::size_t largest_front_of(const CandidateInputs& inputs, std::size_t n_variables) {
@@ -46,7 +48,7 @@ bool run_scenario(const Scenario& scenario) {
     const std::size_t largest_front = largest_front_of(inputs, table.n_variables);
     const double n_candidates = static_cast<double>(inputs.count());
 
-    std::vector<SolutionRecord> ours;
+    std::optional<SolutionList> ours;
     const std::function<void()> runs[] = {
         [&] { ours = build_pareto_front(table, epsilon); },
         [&] { checksum_sink = form_candidates(inputs, std::log1p(epsilon)); },
@@ -54,16 +56,16 @@ bool run_scenario(const Scenario& scenario) {
     const std::vector<double> best = best_seconds_in_turn(runs, 5, 0.2);
     const double ours_seconds = best[0];
     const double bare_seconds = best[1];
-    StraightforwardResult plain;
+    std::optional<StraightforwardResult> plain;
     const double plain_seconds =
         best_seconds([&] { plain = straightforward_front(table, epsilon); }, 1, 0.0);
 
-    const bool agree = same_list(ours, plain.records);
+    const bool agree = same_list(*ours, plain->records);
     std::printf("%-8s %zu %3zux%-3zu %7.0e %6zu %6zu/%-6zu %10.0f %8.2f %8.2f %7.1fx %8.2f %6.2fx"
                 "  %s\n",
                 scenario.name, table.n_variables, table.n_stands, table.n_options[1],
-                epsilon, largest_front, ours.size(), plain.records.size(), n_candidates,
-                n_candidates / ours_seconds / 1e6, plain.candidates / plain_seconds / 1e6,
+                epsilon, largest_front, ours->size(), plain->records.size(), n_candidates,
+                n_candidates / ours_seconds / 1e6, plain->candidates / plain_seconds / 1e6,
                 plain_seconds / ours_seconds, n_candidates / bare_seconds / 1e6,
                 ours_seconds / bare_seconds,
                 agree ? "same" : "DIFFERENT");

@@ -8,6 +8,7 @@
 
 #include "pareto/front_search/dominance.hpp"
 #include "pareto/grid.hpp"
+#include "pareto/objective.hpp"
 
 namespace quorvel::bench {
 
@@ -113,15 +114,15 @@ StraightforwardResult straightforward_front(const DataTable& table, double epsil
         front = filter_dominated(std::move(representatives));
     }
 
-    StraightforwardResult result{{}, n_candidates};
-    const unsigned index_bits = PackedDesign::bits_for(table.n_options);
+    StraightforwardResult result{
+        SolutionList(table.n_stands, table.n_variables, PackedDesign::bits_for(table.n_options)),
+        n_candidates};
     for (const NodeRef& node : front) {
         Design design;
         for (const PartialParetoPoint* n = node.get(); n != nullptr; n = n->parent.get())
             design.push_back(n->option_index);
         std::reverse(design.begin(), design.end());
-        Target target = compute_objective(design, table);
-        result.records.push_back({PackedDesign(design, index_bits), std::move(target)});
+        result.records.push_back(design, compute_objective(design, table));
     }
     return result;
 }

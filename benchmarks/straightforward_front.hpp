@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "pareto/data_table.hpp"
-#include "pareto/objective.hpp"
+#include "pareto/solution_list.hpp"
 
 namespace quorvel::bench {
 
@@ -13,7 +13,7 @@ namespace quorvel::bench {
 NestedValues shifted_values(const DataTable& table);
 
 struct StraightforwardResult {
-    std::vector<SolutionRecord> records;
+    SolutionList records;
     std::size_t candidates;
 };
 

@@ -4,7 +4,6 @@
 #include <string>
 #include <utility>
 #include <variant>
-#include <vector>
 
 #include "arguments.hpp"
 #include "object_text.hpp"
@@ -26,15 +25,16 @@ namespace {
 // for Ctrl-C) ends the call with its exception.
 bool signal_handler_raised() { return PyErr_CheckSignals() < 0; }
 
-// A new list of ParetoFrontSolution objects that take the records over.
-PyRef solution_list(std::vector<SolutionRecord> records) {
+// A new list of ParetoFrontSolution objects, one per record. The records'
+// memory goes as they are copied, not once all are.
+PyRef solution_list(SolutionList records) {
     PyRef list = PyRef::steal_or_throw(PyList_New(static_cast<Py_ssize_t>(records.size())));
     CancellationCounter interruptible;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i),
-                       new_solution(std::move(records[i])).release());
+    Py_ssize_t i = 0;
+    records.drain([&](const SolutionRecord& record) {
+        PyList_SetItem(list.get(), i++, new_solution(record).release());
         interruptible.add(1);
-    }
+    });
     return list;
 }
 
@@ -54,11 +54,10 @@ PyObject* run_entry(const FunctionDescription& description, PyObject* args, PyOb
         auto table = DataTable::create(std::move(data));
         if (const auto* error = std::get_if<DataTableError>(&table))
             throw_python_error(PyExc_ValueError, error->message().c_str());
-        std::vector<SolutionRecord> records;
-        {
+        SolutionList records = [&] {
             const DataTable released_before_conversion = std::get<DataTable>(std::move(table));
-            records = compute(released_before_conversion, second);
-        }
+            return compute(released_before_conversion, second);
+        }();
         return solution_list(std::move(records)).release();
     });
 }

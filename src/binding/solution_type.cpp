@@ -1,8 +1,10 @@
 #include "solution_type.hpp"
 
-#include <new>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
 #include <string>
-#include <utility>
 
 #include "object_text.hpp"
 #include "panic.hpp"
@@ -15,13 +17,35 @@ namespace {
 
 constexpr const char* kClassName = "ParetoFrontSolution";
 
+// The target and the packed design follow these fields in the object's own
+// memory, in that order: one allocation per result, where vectors of their
+// own took three.
 struct SolutionObject {
-    PyObject_HEAD
-    PackedDesign design_vector;
-    Target target_vector;
+    PyObject_VAR_HEAD
+    std::size_t n_stands;
+    std::size_t n_variables;
+    unsigned index_bits;
 };
+// The target's values start right after the fields.
+static_assert(sizeof(SolutionObject) % alignof(double) == 0);
 
 SolutionObject* as_solution(PyObject* self) { return reinterpret_cast<SolutionObject*>(self); }
+
+double* target_values(SolutionObject* solution) {
+    return reinterpret_cast<double*>(reinterpret_cast<std::byte*>(solution) + sizeof(SolutionObject));
+}
+
+std::uint8_t* design_bytes(SolutionObject* solution) {
+    return reinterpret_cast<std::uint8_t*>(target_values(solution) + solution->n_variables);
+}
+
+PackedDesign design_of(SolutionObject* solution) {
+    return PackedDesign(design_bytes(solution), solution->n_stands, solution->index_bits);
+}
+
+std::span<const double> target_of(SolutionObject* solution) {
+    return {target_values(solution), solution->n_variables};
+}
 
 // A fresh list, so that callers can change it without touching the solution.
 // When the interpreter cannot allocate the list or an item, its MemoryError
@@ -39,13 +63,13 @@ PyRef build_list(const Values& values, MakeItem make_item) {
 PyObject* get_design_vector(PyObject* self, void*) {
     return run_at_boundary<PyObject*>(nullptr, [self] {
         const auto as_int = [](std::size_t index) { return PyLong_FromUnsignedLongLong(index); };
-        return build_list(as_solution(self)->design_vector, as_int).release();
+        return build_list(design_of(as_solution(self)), as_int).release();
     });
 }
 
 PyObject* get_target_vector(PyObject* self, void*) {
     return run_at_boundary<PyObject*>(nullptr, [self] {
-        return build_list(as_solution(self)->target_vector, PyFloat_FromDouble).release();
+        return build_list(target_of(as_solution(self)), PyFloat_FromDouble).release();
     });
 }
 
@@ -69,11 +93,7 @@ PyObject* refuse_new(PyTypeObject* type, PyObject*, PyObject*) {
 }
 
 void dealloc(PyObject* self) {
-    // Releasing the vectors cannot throw, so there is nothing to translate.
     PyTypeObject* type = Py_TYPE(self);
-    SolutionObject* solution = as_solution(self);
-    solution->design_vector.~PackedDesign();
-    solution->target_vector.~Target();
     auto free_function = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
     free_function(self);
     // Every instance of a heap type holds a reference to its class.
@@ -98,7 +118,8 @@ PyType_Slot solution_slots[] = {
 PyType_Spec solution_spec = {
     "quorvel.ParetoFrontSolution",
     static_cast<int>(sizeof(SolutionObject)),
-    0,
+    // In bytes: the target's and the design's.
+    1,
     Py_TPFLAGS_DEFAULT,
     solution_slots,
 };
@@ -128,8 +149,7 @@ PyHandle solution_type() {
     return type;
 }
 
-PyRef new_solution(SolutionRecord&& record) {
-    SolutionRecord owned = std::move(record);
+PyRef new_solution(const SolutionRecord& record) {
     PyTypeObject* type_object = nullptr;
     try {
         type_object = reinterpret_cast<PyTypeObject*>(solution_type().get());
@@ -137,11 +157,16 @@ PyRef new_solution(SolutionRecord&& record) {
         PyErr_WriteUnraisable(nullptr);
         fail(std::string("failed to create type object for `") + kClassName + "`");
     }
+    const std::span<const std::uint8_t> design = record.design.bytes();
+    const std::size_t n_bytes = record.target.size_bytes() + design.size();
     auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type_object, Py_tp_alloc));
-    PyRef self = PyRef::steal_or_throw(alloc(type_object, 0));
+    PyRef self = PyRef::steal_or_throw(alloc(type_object, static_cast<Py_ssize_t>(n_bytes)));
     SolutionObject* solution = as_solution(self.get());
-    new (&solution->design_vector) PackedDesign(std::move(owned.design));
-    new (&solution->target_vector) Target(std::move(owned.target));
+    solution->n_stands = record.design.size();
+    solution->n_variables = record.target.size();
+    solution->index_bits = record.design.bits();
+    std::memcpy(target_values(solution), record.target.data(), record.target.size_bytes());
+    std::memcpy(design_bytes(solution), design.data(), design.size());
     return self;
 }
 

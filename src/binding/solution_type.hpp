@@ -2,7 +2,7 @@
 
 #include "python_api.hpp"
 
-#include "pareto/objective.hpp"
+#include "pareto/solution_list.hpp"
 #include "py_ref.hpp"
 
 namespace quorvel::binding {
@@ -12,9 +12,9 @@ namespace quorvel::binding {
 // PythonErrorSet thrown.
 PyHandle solution_type();
 
-// A new ParetoFrontSolution that takes over the record's vectors. When the
-// object cannot be allocated the interpreter's exception is pending,
-// PythonErrorSet is thrown and the record is released.
-PyRef new_solution(SolutionRecord&& record);
+// A new ParetoFrontSolution holding a copy of the record. When the object
+// cannot be allocated the interpreter's exception is pending and
+// PythonErrorSet is thrown.
+PyRef new_solution(const SolutionRecord& record);
 
 }  // namespace quorvel::binding

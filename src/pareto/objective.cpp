@@ -26,14 +26,17 @@ void check_same_length(std::size_t left, std::size_t right) {
 // in registers, where sums in memory waited at every stand for their last
 // store, and took a third of the time of a result of many stands.
 template <std::size_t N, class RowOf>
-Target sum_options_of_width(std::span<const std::size_t> design, const DataTable& table,
-                            RowOf row_of) {
+void sum_options_of_width(std::span<const std::size_t> design, const DataTable& table,
+                          RowOf row_of, std::span<double> target) {
     if (design.size() != table.n_stands) fail_unequal("", design.size(), table.n_stands);
     const std::size_t n_variables = N ? N : table.n_variables;
     // One accumulator updated in place: the additions happen in the same
     // order as building a fresh sum per stand, so results are bit-identical.
-    std::conditional_t<N == 0, Target, std::array<double, N>> total{};
-    if constexpr (N == 0) total.assign(n_variables, 0.0);
+    std::conditional_t<N == 0, std::span<double>, std::array<double, N>> total{};
+    if constexpr (N == 0) {
+        total = target;
+        std::fill(total.begin(), total.end(), 0.0);
+    }
     for (std::size_t s = 0; s < table.n_stands; ++s) {
         const std::size_t option = design[s];
         const std::size_t count = table.n_options[s];
@@ -44,16 +47,14 @@ Target sum_options_of_width(std::span<const std::size_t> design, const DataTable
         check_same_length(n_variables, values.size());
         for (std::size_t k = 0; k < n_variables; ++k) total[k] += values[k];
     }
-    if constexpr (N == 0)
-        return total;
-    else
-        return Target(total.begin(), total.end());
+    if constexpr (N != 0) std::copy(total.begin(), total.end(), target.begin());
 }
 
 template <class RowOf>
-Target sum_options(std::span<const std::size_t> design, const DataTable& table, RowOf row_of) {
-    return with_width<1, 2, 3, 4>(table.n_variables, [&]<std::size_t N>() {
-        return sum_options_of_width<N>(design, table, row_of);
+void sum_options(std::span<const std::size_t> design, const DataTable& table, RowOf row_of,
+                 std::span<double> target) {
+    with_width<1, 2, 3, 4>(table.n_variables, [&]<std::size_t N>() {
+        sum_options_of_width<N>(design, table, row_of, target);
     });
 }
 
@@ -67,9 +68,14 @@ Target add_vectors(std::span<const double> a, std::span<const double> b) {
 }
 
 Target compute_objective(std::span<const std::size_t> design, const DataTable& table) {
-    return sum_options(design, table, [&table](std::size_t stand, std::size_t option) {
-        return table.option_values(stand, option);
-    });
+    Target target(table.n_variables);
+    sum_options(
+        design, table,
+        [&table](std::size_t stand, std::size_t option) {
+            return table.option_values(stand, option);
+        },
+        target);
+    return target;
 }
 
 TargetSums::TargetSums(const DataTable& table, std::size_t n_designs)
@@ -106,15 +112,16 @@ TargetSums::TargetSums(const DataTable& table, std::size_t n_designs)
     }
 }
 
-Target TargetSums::of(std::span<const std::size_t> design) const {
-    return sum_options(design, table_, [this](std::size_t stand, std::size_t option) {
+void TargetSums::sum(std::span<const std::size_t> design, std::span<double> target) const {
+    const auto row_of = [this](std::size_t stand, std::size_t option) {
         const std::size_t start = flat_start_[stand];
         const std::size_t n_variables = table_.n_variables;
         return start == kInTable
                    ? table_.option_values(stand, option)
                    : std::span<const double>(flat_rows_.data() + start + option * n_variables,
                                              n_variables);
-    });
+    };
+    sum_options(design, table_, row_of, target);
 }
 
 void TargetSums::prefetch(std::span<const std::size_t> design) const {

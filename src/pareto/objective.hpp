@@ -6,17 +6,11 @@
 #include <vector>
 
 #include "data_table.hpp"
-#include "packed_design.hpp"
 
 namespace quorvel {
 
 // Summed values, one per variable in variable order.
 using Target = std::vector<double>;
-
-struct SolutionRecord {
-    PackedDesign design;
-    Target target;
-};
 
 // Element-wise a + b; both must have the same length.
 Target add_vectors(std::span<const double> a, std::span<const double> b);
@@ -35,7 +29,8 @@ class TargetSums {
 public:
     TargetSums(const DataTable& table, std::size_t n_designs);
 
-    Target of(std::span<const std::size_t> design) const;
+    // Writes the design's target to `target`, which has a place per variable.
+    void sum(std::span<const std::size_t> design, std::span<double> target) const;
     // Starts loading the design's rows in the flat stands.
     void prefetch(std::span<const std::size_t> design) const;
 

@@ -4,16 +4,15 @@
 
 namespace quorvel {
 
-PackedDesign::PackedDesign(std::span<const std::size_t> design, unsigned bits)
-    : bytes_(bytes_for(design.size(), bits)), size_(design.size()), bits_(bits) {
+void PackedDesign::pack(std::span<const std::size_t> design, unsigned bits, std::uint8_t* bytes) {
     if (bits >= 8) {
         for (std::size_t stand = 0; stand < design.size(); ++stand)
-            store_index(bytes_.data() + stand * (bits / 8), design[stand], bits / 8);
+            store_index(bytes + stand * (bits / 8), design[stand], bits / 8);
         return;
     }
     for (std::size_t stand = 0; stand < design.size(); ++stand) {
         const std::size_t bit = stand * bits;
-        bytes_[bit / 8] |= static_cast<std::uint8_t>(design[stand] << (bit % 8));
+        bytes[bit / 8] |= static_cast<std::uint8_t>(design[stand] << (bit % 8));
     }
 }
 

@@ -24,11 +24,12 @@ inline std::size_t load_index(const std::uint8_t* at, unsigned width) {
 // holds the largest option index of its table: results hold hundreds of
 // indices per design, and machine-size ones would take most of their memory;
 // with the few options per stand that are common, even a byte would take
-// twice what is needed. Indices read back widened, unchanged.
+// twice what is needed. Indices read back widened, unchanged. A view: the
+// bytes belong to whoever stored the design.
 class PackedDesign {
 public:
-    PackedDesign() = default;
-    PackedDesign(std::span<const std::size_t> design, unsigned bits);
+    PackedDesign(const std::uint8_t* bytes, std::size_t size, unsigned bits)
+        : bytes_(bytes), size_(size), bits_(bits) {}
 
     // The bits per index that hold every option index of stands with these
     // option counts.
@@ -37,10 +38,15 @@ public:
     static std::size_t bytes_for(std::size_t n_stands, unsigned bits) {
         return (n_stands * bits + 7) / 8;
     }
+    // Stores the design in `bits` per index at `bytes`, which hold
+    // bytes_for(design.size(), bits) zeros.
+    static void pack(std::span<const std::size_t> design, unsigned bits, std::uint8_t* bytes);
 
     std::size_t size() const { return size_; }
+    unsigned bits() const { return bits_; }
+    std::span<const std::uint8_t> bytes() const { return {bytes_, bytes_for(size_, bits_)}; }
     std::size_t operator[](std::size_t stand) const {
-        if (bits_ >= 8) return load_index(bytes_.data() + stand * (bits_ / 8), bits_ / 8);
+        if (bits_ >= 8) return load_index(bytes_ + stand * (bits_ / 8), bits_ / 8);
         // Several indices to a byte, the first in the lowest bits.
         const std::size_t bit = stand * bits_;
         return (bytes_[bit / 8] >> (bit % 8)) & ((1u << bits_) - 1);
@@ -53,9 +59,9 @@ public:
     friend bool operator==(const PackedDesign& a, const Design& b) { return a.unpacked() == b; }
 
 private:
-    std::vector<std::uint8_t> bytes_;
-    std::size_t size_ = 0;
-    unsigned bits_ = 8;
+    const std::uint8_t* bytes_;
+    std::size_t size_;
+    unsigned bits_;
 };
 
 }  // namespace quorvel

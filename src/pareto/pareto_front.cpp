@@ -9,6 +9,7 @@
 #include "front_search/node_layers.hpp"
 #include "front_search/nondominated_filter.hpp"
 #include "front_search/shifted_table.hpp"
+#include "objective.hpp"
 #include "pareto/cancellation.hpp"
 
 namespace quorvel {
@@ -40,11 +41,12 @@ void keep_survivors(CellRepresentatives& cells, NodeLayers& layers, FrontTargets
         layers.add(origin.front_position, origin.option);
 }
 
-std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers& layers,
-                                       const DataTable& table, unsigned index_bits) {
-    std::vector<SolutionRecord> records;
+SolutionList designs_of(std::size_t front_size, const NodeLayers& layers, const DataTable& table,
+                        unsigned index_bits) {
+    SolutionList records(table.n_stands, table.n_variables, index_bits);
     records.reserve(front_size);
     const TargetSums targets(table, front_size);
+    Target target(table.n_variables);
     // Read a group at a time, so that the reads of their chains overlap.
     std::vector<Design> designs(64, Design(table.n_stands));
     for (std::size_t first = 0; first < front_size; first += designs.size()) {
@@ -52,8 +54,10 @@ std::vector<SolutionRecord> designs_of(std::size_t front_size, const NodeLayers&
         layers.read_designs(first, group);
         // The group's rows load side by side, not one per result.
         for (const Design& design : group) targets.prefetch(design);
-        for (const Design& design : group)
-            records.push_back({PackedDesign(design, index_bits), targets.of(design)});
+        for (const Design& design : group) {
+            targets.sum(design, target);
+            records.push_back(design, target);
+        }
     }
     return records;
 }
@@ -78,7 +82,7 @@ std::size_t search_stands(const ShiftedTable& shifted, double log_step, NodeLaye
 
 }  // namespace
 
-std::vector<SolutionRecord> build_pareto_front(const DataTable& table, double epsilon) {
+SolutionList build_pareto_front(const DataTable& table, double epsilon) {
     const unsigned index_bits = PackedDesign::bits_for(table.n_options);
     // Nodes are written one by one as the search goes: whole bytes each.
     NodeLayers layers(static_cast<unsigned>(PackedDesign::bytes_for(1, index_bits)));

@@ -2,6 +2,7 @@
 
 #include <sys/sysinfo.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <string>
@@ -28,33 +29,31 @@ bool could_fit_in_memory(long double bytes) {
 
 }  // namespace
 
-std::vector<SolutionRecord> generate_random_points(const DataTable& table, std::size_t n_points) {
+SolutionList generate_random_points(const DataTable& table, std::size_t n_points) {
     ThreadRng& rng = ThreadRng::for_this_thread();
-    if (n_points > PTRDIFF_MAX / sizeof(SolutionRecord)) fail("capacity overflow");
+    SolutionList records(table.n_stands, table.n_variables, PackedDesign::bits_for(table.n_options));
+    if (n_points > PTRDIFF_MAX / std::max<std::size_t>(records.record_bytes(), 1))
+        fail("capacity overflow");
     for (const std::size_t count : table.n_options) {
         // The draw is 32 bits wide; a larger count would be silently truncated.
         if (!std::in_range<std::uint32_t>(count))
             fail("cannot sample from " + std::to_string(count) + " options");
     }
 
-    // The least a record takes, its packed design and its target: only
-    // requests that could not fit at all are refused.
-    const unsigned index_bits = PackedDesign::bits_for(table.n_options);
-    const long double bytes_per_record = sizeof(SolutionRecord) +
-                                         PackedDesign::bytes_for(table.n_stands, index_bits) +
-                                         table.n_variables * sizeof(double);
-    if (!could_fit_in_memory(bytes_per_record * n_points)) throw std::bad_alloc();
+    // Only requests that could not fit at all are refused.
+    if (!could_fit_in_memory(static_cast<long double>(records.record_bytes()) * n_points))
+        throw std::bad_alloc();
 
-    std::vector<SolutionRecord> records;
     records.reserve(n_points);
     CancellationCounter cancellation;
     const TargetSums targets(table, n_points);
     Design design(table.n_options.size());
+    Target target(table.n_variables);
     for (std::size_t point = 0; point < n_points; ++point) {
         for (std::size_t s = 0; s < design.size(); ++s)
             design[s] = random_range(rng, 0, static_cast<std::uint32_t>(table.n_options[s]));
-        Target target = targets.of(design);
-        records.push_back({PackedDesign(design, index_bits), std::move(target)});
+        targets.sum(design, target);
+        records.push_back(design, target);
         // Counted in draws, so that a design of many stands cannot stretch
         // the time between polls.
         cancellation.add(table.n_stands);

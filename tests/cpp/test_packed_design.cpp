@@ -26,7 +26,9 @@ TEST_P(PackedDesignWidth, HoldsEveryIndexOfTheLargestStand) {
     std::mt19937_64 random(c.largest_count);
     Design design{0, c.largest_count - 1, 0};
     for (int i = 0; i < 100; ++i) design.push_back(random() % c.largest_count);
-    const PackedDesign packed(design, c.bits);
+    std::vector<std::uint8_t> bytes(PackedDesign::bytes_for(design.size(), c.bits));
+    PackedDesign::pack(design, c.bits, bytes.data());
+    const PackedDesign packed(bytes.data(), design.size(), c.bits);
     EXPECT_EQ(packed.size(), design.size());
     EXPECT_EQ(packed.unpacked(), design);
     for (std::size_t s = 0; s < design.size(); ++s) ASSERT_EQ(packed[s], design[s]);

@@ -17,6 +17,7 @@ namespace {
 
 using testing::draw;
 using testing::make_table;
+using testing::target_of;
 
 bool dominates(const Target& a, const Target& b) {
     bool better = false;
@@ -98,9 +99,9 @@ TEST(ParetoFrontOracle, FineGridFindsTheExactFront) {
 
         const auto records = build_pareto_front(table, 1e-7);
         std::multiset<Target> found;
-        for (const SolutionRecord& record : records) {
-            EXPECT_EQ(record.target, compute_objective(record.design.unpacked(), table));
-            found.insert(record.target);
+        for (const SolutionRecord& record : records.records()) {
+            EXPECT_EQ(target_of(record), compute_objective(record.design.unpacked(), table));
+            found.insert(target_of(record));
         }
         EXPECT_EQ(found, std::multiset<Target>(expected.begin(), expected.end()))
             << "trial " << trial;
@@ -153,7 +154,8 @@ TEST(ParetoFrontOracle, CoarseGridStaysWithinTheCellBound) {
                 std::pow(1.0 + epsilon, static_cast<double>(shape.n_stands - 1)) * (1.0 + 1e-9);
 
             std::vector<Target> returned;
-            for (const SolutionRecord& record : build_pareto_front(table, epsilon))
+            const SolutionList records = build_pareto_front(table, epsilon);
+            for (const SolutionRecord& record : records.records())
                 returned.push_back(shifted_target(values, record.design.unpacked()));
             for (const Target& a : returned)
                 for (const Target& b : returned) EXPECT_FALSE(dominates(a, b));

@@ -56,7 +56,7 @@ TEST_P(ParetoFrontReference, ReturnsTheSameListInTheSameOrder) {
         const auto n_variables = static_cast<std::size_t>(draw(random, 2, 6));
         const DataTable table = make_table(random_values(random, recipe, n_variables));
         for (const double epsilon : {1e-4, 0.01, 0.2, 1.5}) {
-            const std::vector<SolutionRecord> ours = build_pareto_front(table, epsilon);
+            const SolutionList ours = build_pareto_front(table, epsilon);
             largest = std::max(largest, ours.size());
             ASSERT_TRUE(same_records(ours, bench::straightforward_front(table, epsilon).records))
                 << "trial " << trial << ", eps " << epsilon;

@@ -14,6 +14,7 @@
 #include "pareto/data_table.hpp"
 #include "pareto/internal_failure.hpp"
 #include "pareto/objective.hpp"
+#include "pareto/solution_list.hpp"
 
 namespace quorvel::testing {
 
@@ -38,15 +39,20 @@ inline int draw(std::mt19937_64& random, int low, int high) {
     return low + static_cast<int>(random() % static_cast<std::uint64_t>(high - low + 1));
 }
 
-inline std::vector<Design> designs_of(const std::vector<SolutionRecord>& records) {
+inline std::vector<Design> designs_of(const SolutionList& records) {
     std::vector<Design> designs;
-    for (const SolutionRecord& record : records) designs.push_back(record.design.unpacked());
+    for (const SolutionRecord& record : records.records())
+        designs.push_back(record.design.unpacked());
     return designs;
 }
 
+inline Target target_of(const SolutionRecord& record) {
+    return Target(record.target.begin(), record.target.end());
+}
+
 // The same designs in the same order, with bit-identical targets.
-inline ::testing::AssertionResult same_records(const std::vector<SolutionRecord>& actual,
-                                               const std::vector<SolutionRecord>& expected) {
+inline ::testing::AssertionResult same_records(const SolutionList& actual,
+                                               const SolutionList& expected) {
     if (actual.size() != expected.size())
         return ::testing::AssertionFailure()
                << actual.size() << " records, not " << expected.size();

@@ -18,6 +18,7 @@ namespace {
 using testing::designs_of;
 using testing::failure_of;
 using testing::make_table;
+using testing::target_of;
 
 // Stand s has option_counts[s] options; option o of stand s holds
 // [s * 10 + o, -(s * 10 + o) / 4] so that every choice shows in the target.
@@ -45,35 +46,36 @@ std::vector<Design> replay_designs(ThreadRng& rng, const DataTable& table, std::
 }
 
 TEST(GenerateRandomPoints, ZeroPointsGiveAnEmptyList) {
-    EXPECT_TRUE(generate_random_points(table_with_options({2, 3}), 0).empty());
+    EXPECT_EQ(generate_random_points(table_with_options({2, 3}), 0).size(), 0u);
 }
 
 TEST(GenerateRandomPoints, DesignsAreInRangeAndTargetsAreTheirObjective) {
     const std::vector<std::vector<std::size_t>> shapes = {{2, 3}, {1, 5, 2, 7}, {4, 1, 1}};
     for (const auto& shape : shapes) {
         const DataTable table = table_with_options(shape);
-        const std::vector<SolutionRecord> records = generate_random_points(table, 300);
+        const SolutionList records = generate_random_points(table, 300);
         ASSERT_EQ(records.size(), 300u);
-        for (const SolutionRecord& record : records) {
+        for (const SolutionRecord& record : records.records()) {
             ASSERT_EQ(record.design.size(), shape.size());
             for (std::size_t s = 0; s < shape.size(); ++s) ASSERT_LT(record.design[s], shape[s]);
-            ASSERT_EQ(record.target, compute_objective(record.design.unpacked(), table));
+            ASSERT_EQ(target_of(record), compute_objective(record.design.unpacked(), table));
         }
     }
 }
 
 TEST(GenerateRandomPoints, SingleOptionStandsAlwaysGetZeroAndDuplicatesStay) {
     const DataTable table = table_with_options({1, 1, 1});
-    const std::vector<SolutionRecord> records = generate_random_points(table, 50);
+    const SolutionList records = generate_random_points(table, 50);
     ASSERT_EQ(records.size(), 50u);
-    for (const SolutionRecord& record : records) EXPECT_EQ(record.design, Design({0, 0, 0}));
+    for (const SolutionRecord& record : records.records()) EXPECT_EQ(record.design, Design({0, 0, 0}));
 }
 
 TEST(GenerateRandomPoints, EveryDesignOfASmallTableIsEquallyLikely) {
     const DataTable table = table_with_options({2, 3});
     constexpr std::size_t kPoints = 60000;
     std::array<std::size_t, 6> counts{};
-    for (const SolutionRecord& record : generate_random_points(table, kPoints))
+    const SolutionList records = generate_random_points(table, kPoints);
+    for (const SolutionRecord& record : records.records())
         ++counts[record.design[0] * 3 + record.design[1]];
 
     const double expected = kPoints / 6.0;
@@ -90,8 +92,8 @@ TEST(GenerateRandomPoints, EveryDesignOfASmallTableIsEquallyLikely) {
 TEST(GenerateRandomPoints, DrawsInOrderAndLaterCallsContinueTheStream) {
     const DataTable table = table_with_options({3, 2, 5});
     ThreadRng replay = ThreadRng::for_this_thread();
-    const std::vector<SolutionRecord> first = generate_random_points(table, 7);
-    const std::vector<SolutionRecord> second = generate_random_points(table, 9);
+    const SolutionList first = generate_random_points(table, 7);
+    const SolutionList second = generate_random_points(table, 9);
     EXPECT_EQ(designs_of(first), replay_designs(replay, table, 7));
     EXPECT_EQ(designs_of(second), replay_designs(replay, table, 9));
 }
@@ -99,7 +101,8 @@ TEST(GenerateRandomPoints, DrawsInOrderAndLaterCallsContinueTheStream) {
 TEST(GenerateRandomPoints, ReservationBeyondTheLimitFailsBeforeDrawing) {
     const DataTable table = table_with_options({2, 3});
     ThreadRng replay = ThreadRng::for_this_thread();
-    const std::size_t limit = PTRDIFF_MAX / sizeof(SolutionRecord);
+    // Records of 17 bytes: a design of two indices in a byte and two values.
+    const std::size_t limit = PTRDIFF_MAX / 17;
     for (const std::size_t n_points : {limit + 1, SIZE_MAX})
         EXPECT_EQ(failure_of([&] { generate_random_points(table, n_points); }),
                   "capacity overflow");
@@ -109,12 +112,12 @@ TEST(GenerateRandomPoints, ReservationBeyondTheLimitFailsBeforeDrawing) {
 TEST(GenerateRandomPoints, ThreadsUseTheirOwnGenerators) {
     const DataTable table = table_with_options({4, 4, 4, 4, 4, 4, 4, 4});
     ThreadRng replay = ThreadRng::for_this_thread();
-    std::vector<SolutionRecord> one, two;
-    std::thread first([&] { one = generate_random_points(table, 20); });
-    std::thread second([&] { two = generate_random_points(table, 20); });
+    std::vector<Design> one, two;
+    std::thread first([&] { one = designs_of(generate_random_points(table, 20)); });
+    std::thread second([&] { two = designs_of(generate_random_points(table, 20)); });
     first.join();
     second.join();
-    EXPECT_NE(designs_of(one), designs_of(two));
+    EXPECT_NE(one, two);
     // Neither thread advanced this thread's stream.
     EXPECT_EQ(designs_of(generate_random_points(table, 20)), replay_designs(replay, table, 20));
 }
