@@ -32,7 +32,8 @@ static_assert(sizeof(SolutionObject) % alignof(double) == 0);
 SolutionObject* as_solution(PyObject* self) { return reinterpret_cast<SolutionObject*>(self); }
 
 double* target_values(SolutionObject* solution) {
-    return reinterpret_cast<double*>(reinterpret_cast<std::byte*>(solution) + sizeof(SolutionObject));
+    std::byte* const fields_end = reinterpret_cast<std::byte*>(solution) + sizeof(SolutionObject);
+    return reinterpret_cast<double*>(fields_end);
 }
 
 std::uint8_t* design_bytes(SolutionObject* solution) {

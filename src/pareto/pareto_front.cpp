@@ -44,7 +44,6 @@ void keep_survivors(CellRepresentatives& cells, NodeLayers& layers, FrontTargets
 SolutionList designs_of(std::size_t front_size, const NodeLayers& layers, const DataTable& table,
                         unsigned index_bits) {
     SolutionList records(table.n_stands, table.n_variables, index_bits);
-    records.reserve(front_size);
     const TargetSums targets(table, front_size);
     Target target(table.n_variables);
     // Read a group at a time, so that the reads of their chains overlap.

@@ -2,7 +2,6 @@
 
 #include <sys/sysinfo.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <string>
@@ -31,9 +30,9 @@ bool could_fit_in_memory(long double bytes) {
 
 SolutionList generate_random_points(const DataTable& table, std::size_t n_points) {
     ThreadRng& rng = ThreadRng::for_this_thread();
-    SolutionList records(table.n_stands, table.n_variables, PackedDesign::bits_for(table.n_options));
-    if (n_points > PTRDIFF_MAX / std::max<std::size_t>(records.record_bytes(), 1))
-        fail("capacity overflow");
+    SolutionList records(table.n_stands, table.n_variables,
+                         PackedDesign::bits_for(table.n_options));
+    if (n_points > PTRDIFF_MAX / records.record_bytes()) fail("capacity overflow");
     for (const std::size_t count : table.n_options) {
         // The draw is 32 bits wide; a larger count would be silently truncated.
         if (!std::in_range<std::uint32_t>(count))
@@ -44,7 +43,6 @@ SolutionList generate_random_points(const DataTable& table, std::size_t n_points
     if (!could_fit_in_memory(static_cast<long double>(records.record_bytes()) * n_points))
         throw std::bad_alloc();
 
-    records.reserve(n_points);
     CancellationCounter cancellation;
     const TargetSums targets(table, n_points);
     Design design(table.n_options.size());

@@ -18,42 +18,43 @@ struct SolutionRecord {
 };
 
 // Results in chunks of about a megabyte, each holding its designs packed in
-// one width and its targets one after another: a vector of its own per
-// design and per target took a sixth of a large search's time to allocate
-// and free. Chunks rather than one array, so that the records can be copied
-// elsewhere while their memory is released behind the copy.
+// one width and then its targets: a vector of its own per design and per
+// target took a sixth of a large search's time to allocate and free. Chunks
+// rather than one array, so that the records can be copied elsewhere while
+// their memory is released behind the copy; and mapped from the system, as
+// memory freed from the middle of the heap would stay with the process.
 class SolutionList {
 public:
     SolutionList(std::size_t n_stands, std::size_t n_variables, unsigned index_bits);
 
     // The bytes a record takes: its packed design and its target.
     std::size_t record_bytes() const { return design_bytes_ + n_variables_ * sizeof(double); }
-    // The number of records to come, so that each chunk takes the room for
-    // its share when it opens.
-    void reserve(std::size_t n_records) { expected_size_ = n_records; }
+    // On failure the list is unchanged.
     void push_back(std::span<const std::size_t> design, std::span<const double> target);
 
     std::size_t size() const { return size_; }
     SolutionRecord operator[](std::size_t i) const {
         const Chunk& chunk = chunks_[i / records_per_chunk_];
         const std::size_t row = i % records_per_chunk_;
-        return {PackedDesign(chunk.designs.data() + row * design_bytes_, n_stands_, index_bits_),
-                std::span<const double>(chunk.targets.data() + row * n_variables_, n_variables_)};
+        return {PackedDesign(chunk.designs() + row * design_bytes_, n_stands_, index_bits_),
+                std::span<const double>(chunk_targets(chunk) + row * n_variables_, n_variables_)};
     }
-    auto records() const {
+    // The records in order; views into the list, so not of a temporary one.
+    auto records() const& {
         return std::views::iota(std::size_t{0}, size_) |
                std::views::transform([this](std::size_t i) { return (*this)[i]; });
     }
+    void records() const&& = delete;
 
-    // Hands every record to visit(record) in order, releasing each chunk
-    // once its records are visited. The list is empty afterwards, also when
-    // visit throws.
+    // Hands every record to visit(record) in order, returning each chunk to
+    // the system once its records are visited. The list is empty afterwards,
+    // also when visit throws.
     template <class Visit>
     void drain(Visit visit) {
         try {
             for (std::size_t i = 0; i < size_; ++i) {
                 visit((*this)[i]);
-                if ((i + 1) % records_per_chunk_ == 0) chunks_[i / records_per_chunk_] = Chunk{};
+                if ((i + 1) % records_per_chunk_ == 0) chunks_[i / records_per_chunk_].release();
             }
         } catch (...) {
             clear();
@@ -63,12 +64,26 @@ public:
     }
 
 private:
-    struct Chunk {
-        std::vector<std::uint8_t> designs;
-        std::vector<double> targets;
+    // Pages of its own, zeroed, returned to the system when released.
+    class Chunk {
+    public:
+        explicit Chunk(std::size_t n_bytes);
+        Chunk(Chunk&& other) noexcept;
+        Chunk& operator=(Chunk&&) = delete;
+        ~Chunk() { release(); }
+
+        std::uint8_t* designs() const { return bytes_; }
+        void release();
+
+    private:
+        std::uint8_t* bytes_;
+        std::size_t n_bytes_;
     };
 
-    void open_chunk();
+    // The targets follow the designs, from a whole number of doubles on.
+    double* chunk_targets(const Chunk& chunk) const {
+        return reinterpret_cast<double*>(chunk.designs() + designs_span_);
+    }
     void clear();
 
     std::size_t n_stands_;
@@ -76,7 +91,7 @@ private:
     unsigned index_bits_;
     std::size_t design_bytes_;
     std::size_t records_per_chunk_;
-    std::size_t expected_size_ = 0;
+    std::size_t designs_span_;
     std::size_t size_ = 0;
     std::vector<Chunk> chunks_;
 };

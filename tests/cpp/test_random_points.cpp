@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -67,7 +68,8 @@ TEST(GenerateRandomPoints, SingleOptionStandsAlwaysGetZeroAndDuplicatesStay) {
     const DataTable table = table_with_options({1, 1, 1});
     const SolutionList records = generate_random_points(table, 50);
     ASSERT_EQ(records.size(), 50u);
-    for (const SolutionRecord& record : records.records()) EXPECT_EQ(record.design, Design({0, 0, 0}));
+    for (const SolutionRecord& record : records.records())
+        EXPECT_EQ(record.design, Design({0, 0, 0}));
 }
 
 TEST(GenerateRandomPoints, EveryDesignOfASmallTableIsEquallyLikely) {
@@ -106,6 +108,8 @@ TEST(GenerateRandomPoints, ReservationBeyondTheLimitFailsBeforeDrawing) {
     for (const std::size_t n_points : {limit + 1, SIZE_MAX})
         EXPECT_EQ(failure_of([&] { generate_random_points(table, n_points); }),
                   "capacity overflow");
+    // At the limit the records are not too large to address, only to hold.
+    EXPECT_THROW(generate_random_points(table, limit), std::bad_alloc);
     EXPECT_EQ(designs_of(generate_random_points(table, 5)), replay_designs(replay, table, 5));
 }
 
