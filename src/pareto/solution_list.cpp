@@ -1,10 +1,10 @@
 #include "solution_list.hpp"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <new>
-#include <utility>
+#include <cstdint>
 
 namespace quorvel {
 
@@ -14,19 +14,18 @@ constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
 }  // namespace
 
-SolutionList::Chunk::Chunk(std::size_t n_bytes) : n_bytes_(n_bytes) {
-    void* pages =
-        mmap(nullptr, n_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (pages == MAP_FAILED) throw std::bad_alloc();
-    bytes_ = static_cast<std::uint8_t*>(pages);
-}
+SolutionList::Chunk::Chunk(std::size_t n_bytes)
+    : values_(std::make_unique_for_overwrite<double[]>(n_bytes / sizeof(double))),
+      n_bytes_(n_bytes) {}
 
-SolutionList::Chunk::Chunk(Chunk&& other) noexcept
-    : bytes_(std::exchange(other.bytes_, nullptr)), n_bytes_(other.n_bytes_) {}
-
-void SolutionList::Chunk::release() {
-    if (bytes_ != nullptr) munmap(bytes_, n_bytes_);
-    bytes_ = nullptr;
+void SolutionList::Chunk::give_back() {
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(bytes());
+    const std::uintptr_t first_page = (start + page - 1) / page * page;
+    const std::uintptr_t pages_end = (start + n_bytes_) / page * page;
+    if (first_page < pages_end)
+        madvise(reinterpret_cast<void*>(first_page), pages_end - first_page, MADV_DONTNEED);
+    values_.reset();
 }
 
 SolutionList::SolutionList(std::size_t n_stands, std::size_t n_variables, unsigned index_bits)
@@ -41,12 +40,14 @@ SolutionList::SolutionList(std::size_t n_stands, std::size_t n_variables, unsign
 
 void SolutionList::push_back(std::span<const std::size_t> design, std::span<const double> target) {
     // Pages are touched only as records fill them, so a chunk's room costs
-    // nothing until used.
+    // little until used.
     if (size_ % records_per_chunk_ == 0)
         chunks_.emplace_back(designs_span_ + records_per_chunk_ * n_variables_ * sizeof(double));
     const Chunk& chunk = chunks_.back();
     const std::size_t row = size_ % records_per_chunk_;
-    PackedDesign::pack(design, index_bits_, chunk.designs() + row * design_bytes_);
+    std::uint8_t* const packed = chunk.bytes() + row * design_bytes_;
+    std::fill_n(packed, design_bytes_, 0);
+    PackedDesign::pack(design, index_bits_, packed);
     std::copy(target.begin(), target.end(), chunk_targets(chunk) + row * n_variables_);
     ++size_;
 }

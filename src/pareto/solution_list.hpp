@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <ranges>
 #include <span>
 #include <vector>
@@ -21,8 +22,7 @@ struct SolutionRecord {
 // one width and then its targets: a vector of its own per design and per
 // target took a sixth of a large search's time to allocate and free. Chunks
 // rather than one array, so that the records can be copied elsewhere while
-// their memory is released behind the copy; and mapped from the system, as
-// memory freed from the middle of the heap would stay with the process.
+// their memory is given back behind the copy.
 class SolutionList {
 public:
     SolutionList(std::size_t n_stands, std::size_t n_variables, unsigned index_bits);
@@ -36,7 +36,7 @@ public:
     SolutionRecord operator[](std::size_t i) const {
         const Chunk& chunk = chunks_[i / records_per_chunk_];
         const std::size_t row = i % records_per_chunk_;
-        return {PackedDesign(chunk.designs() + row * design_bytes_, n_stands_, index_bits_),
+        return {PackedDesign(chunk.bytes() + row * design_bytes_, n_stands_, index_bits_),
                 std::span<const double>(chunk_targets(chunk) + row * n_variables_, n_variables_)};
     }
     // The records in order; views into the list, so not of a temporary one.
@@ -46,7 +46,7 @@ public:
     }
     void records() const&& = delete;
 
-    // Hands every record to visit(record) in order, returning each chunk to
+    // Hands every record to visit(record) in order, giving each chunk back to
     // the system once its records are visited. The list is empty afterwards,
     // also when visit throws.
     template <class Visit>
@@ -54,7 +54,7 @@ public:
         try {
             for (std::size_t i = 0; i < size_; ++i) {
                 visit((*this)[i]);
-                if ((i + 1) % records_per_chunk_ == 0) chunks_[i / records_per_chunk_].release();
+                if ((i + 1) % records_per_chunk_ == 0) chunks_[i / records_per_chunk_].give_back();
             }
         } catch (...) {
             clear();
@@ -64,25 +64,25 @@ public:
     }
 
 private:
-    // Pages of its own, zeroed, returned to the system when released.
     class Chunk {
     public:
         explicit Chunk(std::size_t n_bytes);
-        Chunk(Chunk&& other) noexcept;
-        Chunk& operator=(Chunk&&) = delete;
-        ~Chunk() { release(); }
 
-        std::uint8_t* designs() const { return bytes_; }
-        void release();
+        std::uint8_t* bytes() const { return reinterpret_cast<std::uint8_t*>(values_.get()); }
+        // Frees the chunk, its whole pages returned to the system first:
+        // freed from the middle of the heap they would stay with the process,
+        // which would then hold every chunk beside their copies after all.
+        void give_back();
 
     private:
-        std::uint8_t* bytes_;
+        // Doubles, so that the targets are aligned.
+        std::unique_ptr<double[]> values_;
         std::size_t n_bytes_;
     };
 
     // The targets follow the designs, from a whole number of doubles on.
     double* chunk_targets(const Chunk& chunk) const {
-        return reinterpret_cast<double*>(chunk.designs() + designs_span_);
+        return reinterpret_cast<double*>(chunk.bytes() + designs_span_);
     }
     void clear();
 
