@@ -10,6 +10,7 @@
 #include "beaten_cell_screen.hpp"
 #include "candidate_buckets.hpp"
 #include "cell_map.hpp"
+#include "column_sweep.hpp"
 #include "compact_index.hpp"
 #include "nondominated_filter.hpp"
 #include "pareto/cancellation.hpp"
@@ -40,8 +41,11 @@ namespace quorvel {
 // the cache at every lookup. (Not when they are too many to list, or the
 // grid would reject one.)
 //
-// For two variables, a candidate whose cell lies below another candidate's
-// in both coordinates is not placed at all: see BeatenCellScreen.
+// For two variables, a front whose first values never fall, with a few
+// candidates per column at most, is swept column by column instead: see
+// ColumnSweep. Candidates in buckets whose cell lies below another
+// candidate's in both coordinates are not placed at all: see
+// BeatenCellScreen.
 //
 // The survivors of a piece are final once the filter has taken it, so their
 // rows are copied out and the piece's cells dropped: the rows held then
@@ -138,6 +142,7 @@ private:
     std::size_t cells_in_cache_;
     std::size_t forget_at_ = 0;
     CancellationCounter cancellation_;
+    ColumnSweep column_sweep_;
 };
 
 }  // namespace quorvel

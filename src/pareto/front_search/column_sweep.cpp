@@ -1,0 +1,176 @@
+#include "column_sweep.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "dominance.hpp"
+#include "pareto/grid.hpp"
+
+namespace quorvel {
+
+namespace {
+
+// Candidates formed at a time, about: their coordinates are taken in one
+// call, and they stay in the second-level cache while sorted.
+constexpr std::size_t kBlock = 4096;
+
+// Columns this short are sorted in place; longer ones, met on coarse grids,
+// by the library.
+constexpr std::size_t kShortColumn = 24;
+
+template <class Less>
+void sort_column(std::span<ColumnSweepEntry> entries, Less less) {
+    if (entries.size() > kShortColumn) {
+        std::stable_sort(entries.begin(), entries.end(), less);
+        return;
+    }
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        const ColumnSweepEntry entry = entries[i];
+        std::size_t j = i;
+        for (; j > 0 && less(entry, entries[j - 1]); --j) entries[j] = entries[j - 1];
+        entries[j] = entry;
+    }
+}
+
+}  // namespace
+
+void ColumnSweep::collect(std::span<const double> front_targets, std::span<const double> options,
+                          double log_step, std::vector<double>& survivor_targets,
+                          std::vector<CandidateOrigin>& survivor_origins) {
+    front_targets_ = front_targets;
+    options_ = options;
+    log_step_ = log_step;
+    const std::size_t front_size = front_targets.size() / 2;
+    const std::size_t n_options = options.size() / 2;
+    const std::size_t members_per_block = std::max<std::size_t>(1, kBlock / n_options);
+    formed_.clear();
+    column_.clear();
+    column_number_ = 0;
+    least_before_ = UINT32_MAX;
+    least_in_column_ = UINT32_MAX;
+    any_kept_ = false;
+    for (std::size_t first = 0; first < front_size; first += members_per_block) {
+        const std::size_t last = std::min(front_size, first + members_per_block);
+        const std::uint64_t end = form(first, last, last == front_size);
+        take_columns_below(end, survivor_targets, survivor_origins);
+    }
+    finish_column(survivor_targets, survivor_origins);
+}
+
+std::uint64_t ColumnSweep::form(std::size_t first, std::size_t last, bool at_end) {
+    const std::size_t n_options = options_.size() / 2;
+    const std::size_t count = (last - first) * n_options;
+    rows_.resize(2 * count);
+    coordinates_.resize(2 * count);
+    double* row = rows_.data();
+    for (std::size_t member = first; member < last; ++member) {
+        const double* parent = front_targets_.data() + 2 * member;
+        for (std::size_t option = 0; option < n_options; ++option, row += 2) {
+            row[0] = parent[0] + options_[2 * option];
+            row[1] = parent[1] + options_[2 * option + 1];
+        }
+    }
+    cell_coordinates_into(rows_, log_step_, coordinates_);
+    cancellation_.add(count);
+    // Every column taken so far lies before these candidates' columns, so
+    // those above its least second coordinate are beaten already.
+    const std::uint32_t least = std::min(least_before_, least_in_column_);
+    std::size_t k = 0;
+    for (std::size_t member = first; member < last; ++member)
+        for (std::size_t option = 0; option < n_options; ++option, ++k)
+            if (coordinates_[2 * k + 1] <= least)
+                formed_.push_back(
+                    {{{rows_[2 * k], rows_[2 * k + 1]},
+                      coordinates_[2 * k + 1],
+                      {static_cast<CompactIndex>(member), static_cast<CompactIndex>(option)}},
+                     coordinates_[2 * k]});
+    // Every later candidate of an option lies in a column no lower than its
+    // candidate of the last member formed.
+    std::uint64_t end = UINT64_MAX;
+    if (!at_end)
+        for (std::size_t j = count - n_options; j < count; ++j)
+            end = std::min<std::uint64_t>(end, coordinates_[2 * j]);
+    return end;
+}
+
+void ColumnSweep::take_columns_below(std::uint64_t end, std::vector<double>& survivor_targets,
+                                     std::vector<CandidateOrigin>& survivor_origins) {
+    final_.clear();
+    left_.clear();
+    std::uint32_t lowest = UINT32_MAX;
+    std::uint32_t highest = 0;
+    for (const Formed& formed : formed_) {
+        if (formed.column < end) {
+            final_.push_back(formed);
+            lowest = std::min(lowest, formed.column);
+            highest = std::max(highest, formed.column);
+        } else {
+            left_.push_back(formed);
+        }
+    }
+    formed_.swap(left_);
+    if (final_.empty()) return;
+    // By column, stably: counted where the columns are few, else compared.
+    const std::size_t span = std::size_t{highest - lowest} + 1;
+    if (span <= 4 * final_.size()) {
+        counts_.assign(span + 1, 0);
+        for (const Formed& formed : final_) ++counts_[formed.column - lowest + 1];
+        for (std::size_t c = 1; c <= span; ++c) counts_[c] += counts_[c - 1];
+        left_.resize(final_.size());
+        for (const Formed& formed : final_) left_[counts_[formed.column - lowest]++] = formed;
+        final_.swap(left_);
+    } else {
+        std::stable_sort(final_.begin(), final_.end(),
+                         [](const Formed& a, const Formed& b) { return a.column < b.column; });
+    }
+    for (const Formed& formed : final_) {
+        if (formed.column != column_number_) {
+            finish_column(survivor_targets, survivor_origins);
+            least_before_ = std::min(least_before_, least_in_column_);
+            least_in_column_ = UINT32_MAX;
+            column_number_ = formed.column;
+        }
+        const std::uint32_t second = formed.entry.second_coordinate;
+        if (second <= least_before_) {
+            least_in_column_ = std::min(least_in_column_, second);
+            column_.push_back(formed.entry);
+        }
+    }
+}
+
+// The column's candidates, in order of formation, go to their cells by
+// second coordinate, keeping that order; each cell's representative is its
+// first candidate until a later one dominates it. The representatives then
+// meet the sweep in order of their values.
+void ColumnSweep::finish_column(std::vector<double>& survivor_targets,
+                                std::vector<CandidateOrigin>& survivor_origins) {
+    if (column_.empty()) return;
+    const std::span<ColumnSweepEntry> entries(column_);
+    sort_column(entries, [](const ColumnSweepEntry& a, const ColumnSweepEntry& b) {
+        return a.second_coordinate < b.second_coordinate;
+    });
+    std::size_t n_cells = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0 && entries[i].second_coordinate == entries[n_cells - 1].second_coordinate) {
+            ColumnSweepEntry& held = entries[n_cells - 1];
+            if (dominates_branch_free(entries[i].row, held.row, 2)) held = entries[i];
+        } else {
+            entries[n_cells++] = entries[i];
+        }
+    }
+    const std::span<ColumnSweepEntry> cells = entries.first(n_cells);
+    sort_column(cells, [](const ColumnSweepEntry& a, const ColumnSweepEntry& b) {
+        return a.row[0] < b.row[0] || (a.row[0] == b.row[0] && a.row[1] < b.row[1]);
+    });
+    for (const ColumnSweepEntry& cell : cells) {
+        if (any_kept_ && !(cell.row[1] < lowest_second_kept_)) continue;
+        lowest_second_kept_ = cell.row[1];
+        any_kept_ = true;
+        survivor_targets.push_back(cell.row[0]);
+        survivor_targets.push_back(cell.row[1]);
+        survivor_origins.push_back(cell.origin);
+    }
+    column_.clear();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "candidate_buckets.hpp"
+#include "pareto/cancellation.hpp"
+
+namespace quorvel {
+
+// A candidate taken for its column: its row, second coordinate and origin.
+struct ColumnSweepEntry {
+    double row[2];
+    std::uint32_t second_coordinate;
+    CandidateOrigin origin;
+};
+
+// Extends a front of two variables whose first values never fall by one
+// stand, without a table of cells: each option's candidates then come in
+// order of their first coordinate, so merging the options' runs lists every
+// candidate by column, and within a column in order of formation (member by
+// member, option by option). A cell's representative is thus chosen among its
+// candidates in the order a table would see them, and the columns are swept
+// in order:
+// - a candidate whose second coordinate is above the least of any earlier
+//   column lies below and left of that cell's, whose every row dominates
+//   every row it could hold: its cell is left out whole;
+// - the representatives of a column, in order of their values, survive when
+//   below every second value kept so far, as the filter's sweep decides.
+// The survivors come in the filter's order, their rows and origins given.
+// Only for candidates that all have a cell.
+class ColumnSweep {
+public:
+    void collect(std::span<const double> front_targets, std::span<const double> options,
+                 double log_step, std::vector<double>& survivor_targets,
+                 std::vector<CandidateOrigin>& survivor_origins);
+
+private:
+    // A candidate formed but not yet in a finished column.
+    struct Formed {
+        ColumnSweepEntry entry;
+        std::uint32_t column;
+    };
+
+    // Forms the candidates of front members [first, last), in order of
+    // formation, after those left from before; returns the lowest column a
+    // later candidate can reach.
+    std::uint64_t form(std::size_t first, std::size_t last, bool at_end);
+    // Takes the formed candidates whose columns lie below `end`, in order of
+    // column and, within one, of formation; the others stay.
+    void take_columns_below(std::uint64_t end, std::vector<double>& survivor_targets,
+                            std::vector<CandidateOrigin>& survivor_origins);
+    void finish_column(std::vector<double>& survivor_targets,
+                       std::vector<CandidateOrigin>& survivor_origins);
+
+    std::span<const double> front_targets_;
+    std::span<const double> options_;
+    double log_step_ = 0;
+    std::vector<double> rows_;
+    std::vector<std::uint32_t> coordinates_;
+    std::vector<Formed> formed_;
+    std::vector<Formed> final_;
+    std::vector<Formed> left_;
+    std::vector<std::uint32_t> counts_;
+    // The column being filled, and the least second coordinate of the
+    // columns before it and of this one.
+    std::vector<ColumnSweepEntry> column_;
+    std::uint64_t column_number_ = 0;
+    std::uint32_t least_before_ = UINT32_MAX;
+    std::uint32_t least_in_column_ = UINT32_MAX;
+    double lowest_second_kept_ = 0;
+    bool any_kept_ = false;
+    CancellationCounter cancellation_;
+};
+
+}  // namespace quorvel
