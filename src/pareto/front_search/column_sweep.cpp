@@ -1,6 +1,7 @@
 #include "column_sweep.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <utility>
 
 #include "dominance.hpp"
@@ -13,6 +14,9 @@ namespace {
 // Candidates formed at a time, about: their coordinates are taken in one
 // call, and they stay in the second-level cache while sorted.
 constexpr std::size_t kBlock = 4096;
+
+// Digits of the sort by column: the counts stay in the first-level cache.
+constexpr unsigned kDigitBits = 11;
 
 // Columns this short are sorted in place; longer ones, met on coarse grids,
 // by the library.
@@ -110,18 +114,20 @@ void ColumnSweep::take_columns_below(std::uint64_t end, std::vector<double>& sur
     }
     formed_.swap(left_);
     if (final_.empty()) return;
-    // By column, stably: counted where the columns are few, else compared.
-    const std::size_t span = std::size_t{highest - lowest} + 1;
-    if (span <= 4 * final_.size()) {
-        counts_.assign(span + 1, 0);
-        for (const Formed& formed : final_) ++counts_[formed.column - lowest + 1];
-        for (std::size_t c = 1; c <= span; ++c) counts_[c] += counts_[c - 1];
+    // By column, stably: digit by digit from the lowest, as few as the
+    // columns' spread needs.
+    const auto spread = static_cast<unsigned>(std::bit_width(highest - lowest));
+    for (unsigned shift = 0; shift < spread; shift += kDigitBits) {
+        const auto digit = [&](const Formed& formed) {
+            return ((formed.column - lowest) >> shift) & ((1u << kDigitBits) - 1);
+        };
+        counts_.assign(std::size_t{1} << kDigitBits, 0);
+        for (const Formed& formed : final_) ++counts_[digit(formed)];
+        std::uint32_t start = 0;
+        for (std::uint32_t& count : counts_) start += std::exchange(count, start);
         left_.resize(final_.size());
-        for (const Formed& formed : final_) left_[counts_[formed.column - lowest]++] = formed;
+        for (const Formed& formed : final_) left_[counts_[digit(formed)]++] = formed;
         final_.swap(left_);
-    } else {
-        std::stable_sort(final_.begin(), final_.end(),
-                         [](const Formed& a, const Formed& b) { return a.column < b.column; });
     }
     for (const Formed& formed : final_) {
         if (formed.column != column_number_) {
@@ -146,6 +152,11 @@ void ColumnSweep::finish_column(std::vector<double>& survivor_targets,
                                 std::vector<CandidateOrigin>& survivor_origins) {
     if (column_.empty()) return;
     const std::span<ColumnSweepEntry> entries(column_);
+    if (entries.size() == 1) {
+        keep_if_lowest(entries[0], survivor_targets, survivor_origins);
+        column_.clear();
+        return;
+    }
     sort_column(entries, [](const ColumnSweepEntry& a, const ColumnSweepEntry& b) {
         return a.second_coordinate < b.second_coordinate;
     });
@@ -162,15 +173,18 @@ void ColumnSweep::finish_column(std::vector<double>& survivor_targets,
     sort_column(cells, [](const ColumnSweepEntry& a, const ColumnSweepEntry& b) {
         return a.row[0] < b.row[0] || (a.row[0] == b.row[0] && a.row[1] < b.row[1]);
     });
-    for (const ColumnSweepEntry& cell : cells) {
-        if (any_kept_ && !(cell.row[1] < lowest_second_kept_)) continue;
-        lowest_second_kept_ = cell.row[1];
-        any_kept_ = true;
-        survivor_targets.push_back(cell.row[0]);
-        survivor_targets.push_back(cell.row[1]);
-        survivor_origins.push_back(cell.origin);
-    }
+    for (const ColumnSweepEntry& cell : cells) keep_if_lowest(cell, survivor_targets, survivor_origins);
     column_.clear();
+}
+
+void ColumnSweep::keep_if_lowest(const ColumnSweepEntry& cell, std::vector<double>& survivor_targets,
+                                 std::vector<CandidateOrigin>& survivor_origins) {
+    if (any_kept_ && !(cell.row[1] < lowest_second_kept_)) return;
+    lowest_second_kept_ = cell.row[1];
+    any_kept_ = true;
+    survivor_targets.push_back(cell.row[0]);
+    survivor_targets.push_back(cell.row[1]);
+    survivor_origins.push_back(cell.origin);
 }
 
 }  // namespace quorvel

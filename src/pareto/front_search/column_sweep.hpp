@@ -54,6 +54,10 @@ private:
                             std::vector<CandidateOrigin>& survivor_origins);
     void finish_column(std::vector<double>& survivor_targets,
                        std::vector<CandidateOrigin>& survivor_origins);
+    // A representative, in order of values, survives when its second value
+    // is below every one kept so far, as the filter's sweep decides.
+    void keep_if_lowest(const ColumnSweepEntry& cell, std::vector<double>& survivor_targets,
+                        std::vector<CandidateOrigin>& survivor_origins);
 
     std::span<const double> front_targets_;
     std::span<const double> options_;
