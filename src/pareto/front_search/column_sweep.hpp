@@ -18,12 +18,13 @@ struct ColumnSweepEntry {
 };
 
 // Extends a front of two variables whose first values never fall by one
-// stand, without a table of cells: each option's candidates then come in
-// order of their first coordinate, so merging the options' runs lists every
-// candidate by column, and within a column in order of formation (member by
-// member, option by option). A cell's representative is thus chosen among its
-// candidates in the order a table would see them, and the columns are swept
-// in order:
+// stand, without a table of cells. Each option's candidates then come in
+// order of their first coordinate, so once a block of members is formed, no
+// later candidate reaches a column below the least of the last member's: the
+// candidates of those columns, sorted by column and stably, come column by
+// column and within a column in order of formation (member by member, option
+// by option). A cell's representative is thus chosen among its candidates in
+// the order a table would see them, and the columns are swept in order:
 // - a candidate whose second coordinate is above the least of any earlier
 //   column lies below and left of that cell's, whose every row dominates
 //   every row it could hold: its cell is left out whole;
