@@ -48,6 +48,7 @@ void ColumnSweep::collect(std::span<const double> front_targets, std::span<const
     const std::size_t n_options = options.size() / 2;
     const std::size_t members_per_block = std::max<std::size_t>(1, kBlock / n_options);
     formed_.clear();
+    taken_below_ = 0;
     column_.clear();
     column_number_ = 0;
     least_before_ = UINT32_MAX;
@@ -99,49 +100,57 @@ std::uint64_t ColumnSweep::form(std::size_t first, std::size_t last, bool at_end
 
 void ColumnSweep::take_columns_below(std::uint64_t end, std::vector<double>& survivor_targets,
                                      std::vector<CandidateOrigin>& survivor_origins) {
-    final_.clear();
+    // Every candidate formed lies in a column from the last end on. Those
+    // below this end are sorted as keys, their column's offset from it above
+    // their place below, so that their entries move once; the others stay.
+    const std::uint32_t base = taken_below_;
+    keys_.clear();
     left_.clear();
-    std::uint32_t lowest = UINT32_MAX;
     std::uint32_t highest = 0;
-    for (const Formed& formed : formed_) {
+    for (std::size_t k = 0; k < formed_.size(); ++k) {
+        const Formed& formed = formed_[k];
         if (formed.column < end) {
-            final_.push_back(formed);
-            lowest = std::min(lowest, formed.column);
-            highest = std::max(highest, formed.column);
+            const std::uint32_t offset = formed.column - base;
+            keys_.push_back((std::uint64_t{offset} << 32) | k);
+            highest = std::max(highest, offset);
         } else {
             left_.push_back(formed);
         }
     }
-    formed_.swap(left_);
-    if (final_.empty()) return;
     // By column, stably: digit by digit from the lowest, as few as the
     // columns' spread needs.
-    const auto spread = static_cast<unsigned>(std::bit_width(highest - lowest));
-    for (unsigned shift = 0; shift < spread; shift += kDigitBits) {
-        const auto digit = [&](const Formed& formed) {
-            return ((formed.column - lowest) >> shift) & ((1u << kDigitBits) - 1);
+    const auto spread = static_cast<unsigned>(std::bit_width(highest));
+    for (unsigned shift = 32; shift < 32 + spread; shift += kDigitBits) {
+        const auto digit = [shift](std::uint64_t key) {
+            return static_cast<std::size_t>(key >> shift) & ((std::size_t{1} << kDigitBits) - 1);
         };
         counts_.assign(std::size_t{1} << kDigitBits, 0);
-        for (const Formed& formed : final_) ++counts_[digit(formed)];
+        for (const std::uint64_t key : keys_) ++counts_[digit(key)];
         std::uint32_t start = 0;
         for (std::uint32_t& count : counts_) start += std::exchange(count, start);
-        left_.resize(final_.size());
-        for (const Formed& formed : final_) left_[counts_[digit(formed)]++] = formed;
-        final_.swap(left_);
+        sorted_keys_.resize(keys_.size());
+        for (const std::uint64_t key : keys_) sorted_keys_[counts_[digit(key)]++] = key;
+        keys_.swap(sorted_keys_);
     }
-    for (const Formed& formed : final_) {
-        if (formed.column != column_number_) {
+    for (const std::uint64_t key : keys_) {
+        // The column from the key: a new one is told without waiting for
+        // the entry.
+        const std::uint64_t column = base + (key >> 32);
+        if (column != column_number_) {
             finish_column(survivor_targets, survivor_origins);
             least_before_ = std::min(least_before_, least_in_column_);
             least_in_column_ = UINT32_MAX;
-            column_number_ = formed.column;
+            column_number_ = column;
         }
+        const Formed& formed = formed_[static_cast<std::uint32_t>(key)];
         const std::uint32_t second = formed.entry.second_coordinate;
         if (second <= least_before_) {
             least_in_column_ = std::min(least_in_column_, second);
             column_.push_back(formed.entry);
         }
     }
+    formed_.swap(left_);
+    if (end <= UINT32_MAX) taken_below_ = static_cast<std::uint32_t>(end);
 }
 
 // The column's candidates, in order of formation, go to their cells by

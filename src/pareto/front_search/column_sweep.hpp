@@ -66,8 +66,11 @@ private:
     std::vector<double> rows_;
     std::vector<std::uint32_t> coordinates_;
     std::vector<Formed> formed_;
-    std::vector<Formed> final_;
     std::vector<Formed> left_;
+    // Every column below this one is taken.
+    std::uint32_t taken_below_ = 0;
+    std::vector<std::uint64_t> keys_;
+    std::vector<std::uint64_t> sorted_keys_;
     std::vector<std::uint32_t> counts_;
     // The column being filled, and the least second coordinate of the
     // columns before it and of this one.
