@@ -54,10 +54,16 @@ void ColumnSweep::collect(std::span<const double> front_targets, std::span<const
     least_before_ = UINT32_MAX;
     least_in_column_ = UINT32_MAX;
     any_kept_ = false;
+    // Where options lie far apart, most candidates wait for columns that
+    // open late: they are passed over again only once as many more are
+    // formed, as a table's cells would be, not at every block.
+    std::size_t take_at = 0;
     for (std::size_t first = 0; first < front_size; first += members_per_block) {
         const std::size_t last = std::min(front_size, first + members_per_block);
         const std::uint64_t end = form(first, last, last == front_size);
+        if (formed_.size() < take_at && last < front_size) continue;
         take_columns_below(end, survivor_targets, survivor_origins);
+        take_at = 2 * formed_.size();
     }
     finish_column(survivor_targets, survivor_origins);
 }

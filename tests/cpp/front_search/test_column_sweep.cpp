@@ -63,9 +63,10 @@ std::vector<Cell> through_a_cell_map(const std::vector<double>& front,
 
 // Against the straightforward way, on fronts whose first values never fall
 // (repeated, and their second values falling along the front or not), grids
-// from many candidates a cell to far fewer than one, and options repeated
-// or dominated: the same cells must survive, with the same representatives,
-// in the same order. One object serves every round, as in a search.
+// from many candidates a cell to far fewer than one, and options repeated,
+// dominated or far apart: the same cells must survive, with the same
+// representatives, in the same order. One object serves every round, as in
+// a search.
 TEST(ColumnSweep, KeepsTheCellsOfACellMap) {
     std::mt19937_64 random(41);
     ColumnSweep sweep;
@@ -82,9 +83,12 @@ TEST(ColumnSweep, KeepsTheCellsOfACellMap) {
             front.push_back(falling ? 0.37 * static_cast<double>(n_front - member)
                                     : 0.37 * draw(random, 0, levels));
         }
+        // Now and then options whose first values lie beyond the front's
+        // whole range: their candidates wait for the last columns.
+        const double far = draw(random, 0, 3) == 0 ? 0.37 * (levels + 1) : 0.0;
         std::vector<double> options;
         for (int option = draw(random, 1, 12); option > 0; --option) {
-            options.push_back(0.37 * draw(random, 0, 20));
+            options.push_back(0.37 * draw(random, 0, 20) + (option % 2) * far);
             options.push_back(0.37 * draw(random, 0, 20));
         }
         const double log_step = std::log1p(std::ldexp(1.0, draw(random, -24, 0)));
