@@ -30,12 +30,6 @@ constexpr std::size_t kMostCandidatesInBuckets = std::size_t{1} << 24;
 // cell held when a piece has been filtered.
 constexpr std::size_t kRowsPerHeldCell = 4;
 
-// Two variables: where candidates are this many per column or fewer, as at
-// large fronts or fine grids, sweeping the columns took about a tenth less
-// time than the table (measured on fronts of 500,000 points; 4 did as well);
-// at 17 a column, on fronts of 3,000, it took a fifth more.
-constexpr std::size_t kMostCandidatesPerSweptColumn = 8;
-
 bool first_values_never_fall(std::span<const double> rows, std::size_t n_variables) {
     for (std::size_t k = n_variables; k < rows.size(); k += n_variables)
         if (rows[k] < rows[k - n_variables]) return false;
@@ -109,8 +103,8 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
             ? first_coordinates_if_all_valid(front_targets, options, n_variables, log_step)
             : std::nullopt;
     if (ordered_pairs && first_coordinates &&
-        n_candidates / kMostCandidatesPerSweptColumn <=
-            std::size_t{first_coordinates->second - first_coordinates->first}) {
+        ColumnSweep::pays(front_targets, options, log_step, first_coordinates->first,
+                          first_coordinates->second)) {
         column_sweep_.collect(front_targets, options, log_step, survivor_targets_,
                               survivor_origins_);
         return;

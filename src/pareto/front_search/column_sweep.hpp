@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "candidate_buckets.hpp"
+#include "key_sort.hpp"
 #include "pareto/cancellation.hpp"
 
 namespace quorvel {
@@ -34,6 +35,12 @@ struct ColumnSweepEntry {
 // Only for candidates that all have a cell.
 class ColumnSweep {
 public:
+    // Whether sweeping pays for these candidates, whose first coordinates
+    // lie between lowest and highest: where they are several to a column,
+    // grouping each column's into cells costs more than a table of cells.
+    static bool pays(std::span<const double> front_targets, std::span<const double> options,
+                     double log_step, std::uint32_t lowest, std::uint32_t highest);
+
     void collect(std::span<const double> front_targets, std::span<const double> options,
                  double log_step, std::vector<double>& survivor_targets,
                  std::vector<CandidateOrigin>& survivor_origins);
@@ -55,6 +62,8 @@ private:
                             std::vector<CandidateOrigin>& survivor_origins);
     void finish_column(std::vector<double>& survivor_targets,
                        std::vector<CandidateOrigin>& survivor_origins);
+    void finish_long_column(std::vector<double>& survivor_targets,
+                            std::vector<CandidateOrigin>& survivor_origins);
     // A representative, in order of values, survives when its second value
     // is below every one kept so far, as the filter's sweep decides.
     void keep_if_lowest(const ColumnSweepEntry& cell, std::vector<double>& survivor_targets,
@@ -75,6 +84,14 @@ private:
     // The column being filled, and the least second coordinate of the
     // columns before it and of this one.
     std::vector<ColumnSweepEntry> column_;
+    // Work space of a long column: its keys by second coordinate, its cells,
+    // and their order by value.
+    std::vector<std::uint64_t> column_keys_;
+    std::vector<std::uint64_t> column_scratch_;
+    std::vector<std::uint32_t> column_counts_;
+    std::vector<ColumnSweepEntry> cells_;
+    std::vector<KeyedIndex> by_value_;
+    std::vector<KeyedIndex> by_value_scratch_;
     std::uint64_t column_number_ = 0;
     std::uint32_t least_before_ = UINT32_MAX;
     std::uint32_t least_in_column_ = UINT32_MAX;
