@@ -129,6 +129,8 @@ int main() {
         {"exact-4", generated({5, 6, 4, true, 5}), 1e-7},
         {"grid-4", generated({10, 8, 4, false, 6}), 1e-1},
         {"unif-4", [] { return quorvel::bench::uniform_table(15, 8, 4, 100.0, 7); }, 1e-1},
+        {"apart-2", [] { return quorvel::bench::ordered_pair_table(10'000, false, 8); }, 1e-7},
+        {"crowd-2", [] { return quorvel::bench::ordered_pair_table(100'000, true, 9); }, 1e-5},
     };
     // Line-buffered even into a pipe, so progress shows as it comes.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);

@@ -1,5 +1,6 @@
 #include "generated_tables.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <variant>
@@ -70,6 +71,24 @@ DataTable seeded_front_table(std::size_t n_variables, std::size_t front_size,
             for (double& value : option) value = 1e-3 * (value + 0.2 * unit(random));
             values[s].push_back(std::move(option));
         }
+    return std::get<DataTable>(DataTable::create(std::move(values)));
+}
+
+DataTable ordered_pair_table(std::size_t front_size, bool crowded, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    std::vector<double> firsts(front_size);
+    for (std::size_t k = 0; k < front_size; ++k)
+        firsts[k] = !crowded ? unit(random) : k % 100 == 0 ? 1e6 * unit(random) : 1.0 + 1e-4 * unit(random);
+    std::sort(firsts.begin(), firsts.end());
+    NestedValues values(3);
+    // The second values fall as the first rise: every point is on the front.
+    for (std::size_t k = 0; k < front_size; ++k)
+        values[0].push_back({firsts[k], 2e6 - firsts[k] - 1e-3 * static_cast<double>(k)});
+    values[1] = {{0.0, 1e-3}, {1e-3, 0.0}};
+    if (crowded)
+        values[2] = {{0.0, 2e-3}, {2e-3, 0.0}, {1e-3, 1e-3}};
+    else
+        values[2] = {{0.0, 50.0}, {100.0, 0.0}, {200.0, 0.0}};
     return std::get<DataTable>(DataTable::create(std::move(values)));
 }
 

@@ -32,6 +32,14 @@ DataTable uniform_table(std::size_t n_stands, std::size_t n_options, std::size_t
 DataTable seeded_front_table(std::size_t n_variables, std::size_t front_size,
                              std::size_t n_stands, std::size_t n_options, std::uint64_t seed);
 
+// Two variables, a front of front_size points in order from the first stand
+// on, then two stands of two and three options. Crowded: all but one point in
+// a hundred crowd into a few cells of the first variable at an epsilon of
+// 1e-5, the others spread far. Otherwise the points are spread evenly, and
+// the last stand's options lie far apart in the first variable, so most
+// candidates wait for the last cells.
+DataTable ordered_pair_table(std::size_t front_size, bool crowded, std::uint64_t seed);
+
 // A forest plan: per stand 2 to 12 treatment schedules from no cut to clear
 // cut, valued as [-income, -carbon stock, habitat penalty], all scaled by a
 // lognormal stand area and by the stand's fertility, age and habitat value.
