@@ -19,8 +19,8 @@ namespace quorvel {
 // The cells taken so far are kept as the least second coordinate over each
 // band of first coordinates and all bands before it. Candidates coming in
 // order of their first coordinate, or nearly, lower few bands each: only
-// candidates sorted into buckets are screened, which follow each other in
-// first coordinates.
+// fronts whose first values never fall are screened, and candidates sorted
+// into buckets, which follow each other in first coordinates.
 class BeatenCellScreen {
 public:
     // Starts a stand of n_candidates whose first coordinates lie in

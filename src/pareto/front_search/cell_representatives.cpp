@@ -111,6 +111,8 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     }
     bucket_coordinates_ = may_use_buckets ? first_coordinates : std::nullopt;
     screen_.stop();
+    if (ordered_pairs && first_coordinates)
+        screen_.start(first_coordinates->first, first_coordinates->second, n_candidates);
     with_width<2, 3, 4>(n_variables, [&]<std::size_t N>() {
         collect_candidates<N>(front_targets, options, log_step, filter);
     });

@@ -41,11 +41,11 @@ namespace quorvel {
 // the cache at every lookup. (Not when they are too many to list, or the
 // grid would reject one.)
 //
-// For two variables, a front whose first values never fall, with a few
-// candidates per column at most, is swept column by column instead: see
-// ColumnSweep. Candidates in buckets whose cell lies below another
-// candidate's in both coordinates are not placed at all: see
-// BeatenCellScreen.
+// For two variables, a front whose first values never fall, with few
+// candidates per column and options close together next to the front's
+// spacing, is swept column by column instead: see ColumnSweep. Otherwise a
+// candidate whose cell lies below another candidate's in both coordinates is
+// not placed at all: see BeatenCellScreen.
 //
 // The survivors of a piece are final once the filter has taken it, so their
 // rows are copied out and the piece's cells dropped: the rows held then

@@ -27,8 +27,8 @@ struct ColumnSweepEntry {
 // by option). A cell's representative is thus chosen among its candidates in
 // the order a table would see them, and the columns are swept in order:
 // - a candidate whose second coordinate is above the least of any earlier
-//   column lies below and left of that cell's, whose every row dominates
-//   every row it could hold: its cell is left out whole;
+//   column has that column's cell below and left of its own, whose every row
+//   dominates every row its cell could hold: its cell is left out whole;
 // - the representatives of a column, in order of their values, survive when
 //   below every second value kept so far, as the filter's sweep decides.
 // The survivors come in the filter's order, their rows and origins given.
@@ -56,6 +56,7 @@ private:
     // formation, after those left from before; returns the lowest column a
     // later candidate can reach.
     std::uint64_t form(std::size_t first, std::size_t last, bool at_end);
+    static bool few_wait(std::span<const double> front_targets, std::span<const double> options);
     // Takes the formed candidates whose columns lie below `end`, in order of
     // column and, within one, of formation; the others stay.
     void take_columns_below(std::uint64_t end, std::vector<double>& survivor_targets,
