@@ -20,8 +20,6 @@ constexpr std::size_t kBlock = 4096;
 // Digits of the sort by column: the counts stay in the first-level cache.
 constexpr unsigned kDigitBits = 11;
 
-// Columns this short are sorted in place, by insertion; longer ones, met
-// where first values crowd together, by their keys in linear time.
 constexpr std::size_t kShortColumn = 24;
 
 template <class Less>
@@ -215,43 +213,40 @@ void ColumnSweep::take_columns_below(std::uint64_t end, std::vector<double>& sur
 // The column's candidates, in order of formation, go to their cells by
 // second coordinate, keeping that order; each cell's representative is its
 // first candidate until a later one dominates it. The representatives then
-// meet the sweep in order of their values.
+// meet the sweep in order of their values. Short columns are sorted in place
+// by insertion; long ones, met where first values crowd together, by keys in
+// linear time.
 void ColumnSweep::finish_column(std::vector<double>& survivor_targets,
                                 std::vector<CandidateOrigin>& survivor_origins) {
     if (column_.empty()) return;
-    const std::span<ColumnSweepEntry> entries(column_);
-    if (entries.size() == 1) {
-        keep_if_lowest(entries[0], survivor_targets, survivor_origins);
-    } else if (entries.size() > kShortColumn) {
-        finish_long_column(survivor_targets, survivor_origins);
-    } else {
-        insertion_sort(entries, [](const ColumnSweepEntry& a, const ColumnSweepEntry& b) {
+    const bool long_column = column_.size() > kShortColumn;
+    if (long_column)
+        order_long_column_by_second_coordinate();
+    else if (column_.size() > 1)
+        insertion_sort(std::span(column_), [](const ColumnSweepEntry& a, const ColumnSweepEntry& b) {
             return a.second_coordinate < b.second_coordinate;
         });
-        std::size_t n_cells = 0;
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (i > 0 && entries[i].second_coordinate == entries[n_cells - 1].second_coordinate) {
-                ColumnSweepEntry& held = entries[n_cells - 1];
-                if (dominates_branch_free(entries[i].row, held.row, 2)) held = entries[i];
-            } else {
-                entries[n_cells++] = entries[i];
-            }
+    std::size_t n_cells = 0;
+    for (std::size_t i = 0; i < column_.size(); ++i) {
+        if (i > 0 && column_[i].second_coordinate == column_[n_cells - 1].second_coordinate) {
+            ColumnSweepEntry& held = column_[n_cells - 1];
+            if (dominates_branch_free(column_[i].row, held.row, 2)) held = column_[i];
+        } else {
+            column_[n_cells++] = column_[i];
         }
-        const std::span<ColumnSweepEntry> cells = entries.first(n_cells);
-        insertion_sort(cells, [](const ColumnSweepEntry& a, const ColumnSweepEntry& b) {
+    }
+    column_.resize(n_cells);
+    if (long_column)
+        order_long_column_by_value();
+    else if (n_cells > 1)
+        insertion_sort(std::span(column_), [](const ColumnSweepEntry& a, const ColumnSweepEntry& b) {
             return a.row[0] < b.row[0] || (a.row[0] == b.row[0] && a.row[1] < b.row[1]);
         });
-        for (const ColumnSweepEntry& cell : cells)
-            keep_if_lowest(cell, survivor_targets, survivor_origins);
-    }
+    for (const ColumnSweepEntry& cell : column_) keep_if_lowest(cell, survivor_targets, survivor_origins);
     column_.clear();
 }
 
-// The same in linear time: the entries by second coordinate as keys, then
-// the representatives by first value as the filter orders rows, the rare
-// runs of equal first values by second value.
-void ColumnSweep::finish_long_column(std::vector<double>& survivor_targets,
-                                     std::vector<CandidateOrigin>& survivor_origins) {
+void ColumnSweep::order_long_column_by_second_coordinate() {
     std::uint32_t lowest = UINT32_MAX;
     for (const ColumnSweepEntry& entry : column_) lowest = std::min(lowest, entry.second_coordinate);
     std::uint32_t highest = 0;
@@ -262,30 +257,25 @@ void ColumnSweep::finish_long_column(std::vector<double>& survivor_targets,
         highest = std::max(highest, offset);
     }
     sort_by_high_part(column_keys_, column_scratch_, column_counts_, highest);
-    cells_.clear();
-    for (const std::uint64_t key : column_keys_) {
-        const ColumnSweepEntry& entry = column_[static_cast<std::uint32_t>(key)];
-        if (!cells_.empty() && cells_.back().second_coordinate == entry.second_coordinate) {
-            if (dominates_branch_free(entry.row, cells_.back().row, 2)) cells_.back() = entry;
-        } else {
-            cells_.push_back(entry);
-        }
-    }
+    reordered_.clear();
+    for (const std::uint64_t key : column_keys_)
+        reordered_.push_back(column_[static_cast<std::uint32_t>(key)]);
+    column_.swap(reordered_);
+}
+
+// As the filter orders rows: by first value, the rare runs of equal first
+// values by second value.
+void ColumnSweep::order_long_column_by_value() {
     by_value_.clear();
-    for (std::size_t k = 0; k < cells_.size(); ++k)
-        by_value_.push_back({order_key(cells_[k].row[0]), static_cast<CompactIndex>(k)});
+    for (std::size_t k = 0; k < column_.size(); ++k)
+        by_value_.push_back({order_key(column_[k].row[0]), static_cast<CompactIndex>(k)});
     sort_by_key(by_value_, by_value_scratch_);
-    for (auto run = by_value_.begin(); run != by_value_.end();) {
-        const auto run_end = std::find_if(run + 1, by_value_.end(),
-                                          [&](const KeyedIndex& e) { return e.key != run->key; });
-        if (run_end - run > 1)
-            std::sort(run, run_end, [&](const KeyedIndex& a, const KeyedIndex& b) {
-                return cells_[a.index].row[1] < cells_[b.index].row[1];
-            });
-        run = run_end;
-    }
-    for (const KeyedIndex& entry : by_value_)
-        keep_if_lowest(cells_[entry.index], survivor_targets, survivor_origins);
+    sort_runs_of_equal_keys(by_value_, [&](const KeyedIndex& a, const KeyedIndex& b) {
+        return column_[a.index].row[1] < column_[b.index].row[1];
+    });
+    reordered_.clear();
+    for (const KeyedIndex& entry : by_value_) reordered_.push_back(column_[entry.index]);
+    column_.swap(reordered_);
 }
 
 void ColumnSweep::keep_if_lowest(const ColumnSweepEntry& cell, std::vector<double>& survivor_targets,

@@ -63,8 +63,8 @@ private:
                             std::vector<CandidateOrigin>& survivor_origins);
     void finish_column(std::vector<double>& survivor_targets,
                        std::vector<CandidateOrigin>& survivor_origins);
-    void finish_long_column(std::vector<double>& survivor_targets,
-                            std::vector<CandidateOrigin>& survivor_origins);
+    void order_long_column_by_second_coordinate();
+    void order_long_column_by_value();
     // A representative, in order of values, survives when its second value
     // is below every one kept so far, as the filter's sweep decides.
     void keep_if_lowest(const ColumnSweepEntry& cell, std::vector<double>& survivor_targets,
@@ -85,12 +85,12 @@ private:
     // The column being filled, and the least second coordinate of the
     // columns before it and of this one.
     std::vector<ColumnSweepEntry> column_;
-    // Work space of a long column: its keys by second coordinate, its cells,
-    // and their order by value.
+    // Work space of a long column: its keys by second coordinate, its order
+    // by value, and its entries reordered.
     std::vector<std::uint64_t> column_keys_;
     std::vector<std::uint64_t> column_scratch_;
     std::vector<std::uint32_t> column_counts_;
-    std::vector<ColumnSweepEntry> cells_;
+    std::vector<ColumnSweepEntry> reordered_;
     std::vector<KeyedIndex> by_value_;
     std::vector<KeyedIndex> by_value_scratch_;
     std::uint64_t column_number_ = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -20,6 +21,19 @@ std::uint64_t order_key(double value);
 
 // Stable sort by key in linear time (radix sort by bytes).
 void sort_by_key(std::vector<KeyedIndex>& entries, std::vector<KeyedIndex>& scratch);
+
+// Orders each run of entries with equal keys by `less`, which a sort by key
+// leaves in their first order: where keys stand for a first value, the rare
+// ties are settled by the values after it.
+template <class Less>
+void sort_runs_of_equal_keys(std::span<KeyedIndex> entries, Less less) {
+    for (auto run = entries.begin(); run != entries.end();) {
+        const auto run_end = std::find_if(run + 1, entries.end(),
+                                          [&](const KeyedIndex& e) { return e.key != run->key; });
+        if (run_end - run > 1) std::sort(run, run_end, less);
+        run = run_end;
+    }
+}
 
 // The entry that a walk over order, now at `position`, reaches a few places
 // later, or null past the end: rows taken in sorted order are scattered over

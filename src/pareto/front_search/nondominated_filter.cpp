@@ -151,12 +151,7 @@ void NondominatedFilter::order_rows(std::span<const double> points, std::size_t 
         return std::lexicographical_compare(row_a + first_tie_variable, row_a + n_variables,
                                             row_b + first_tie_variable, row_b + n_variables);
     };
-    for (auto run = order_.begin(); run != order_.end();) {
-        const auto run_end = std::find_if(run + 1, order_.end(),
-                                          [&](const KeyedIndex& e) { return e.key != run->key; });
-        if (run_end - run > 1) std::sort(run, run_end, lexicographic_less);
-        run = run_end;
-    }
+    sort_runs_of_equal_keys(order_, lexicographic_less);
 }
 
 // Every earlier row is no worse in the first variable, so a row survives
