@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data_table.hpp"
+#include "large_buffer.hpp"
 
 namespace quorvel {
 
@@ -39,7 +40,7 @@ private:
 
     const DataTable& table_;
     // The rows of the stands laid flat, stand after stand.
-    std::vector<double> flat_rows_;
+    LargeBuffer<double> flat_rows_;
     // Per stand, where its rows start in flat_rows_, or kInTable where the
     // table's own rows are read.
     std::vector<std::size_t> flat_start_;

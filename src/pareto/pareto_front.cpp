@@ -9,6 +9,7 @@
 #include "front_search/node_layers.hpp"
 #include "front_search/nondominated_filter.hpp"
 #include "front_search/shifted_table.hpp"
+#include "large_buffer.hpp"
 #include "objective.hpp"
 #include "pareto/cancellation.hpp"
 
@@ -18,7 +19,7 @@ namespace {
 
 // The partial designs kept after a stand, shifted partial targets row by
 // row; row i is the design ending at position i of the last node layer.
-using FrontTargets = std::vector<double>;
+using FrontTargets = LargeBuffer<double>;
 
 void seed_with_first_stand(const ShiftedTable& shifted, NodeLayers& layers, FrontTargets& front) {
     // Every option enters, dominated and repeated ones too: only the

@@ -51,8 +51,8 @@ void CandidateBuckets::sort(std::size_t bucket_size) {
 }
 
 void CandidateBuckets::release() {
-    std::vector<std::uint16_t>().swap(bins_of_candidates_);
-    std::vector<std::uint32_t>().swap(candidates_);
+    LargeBuffer<std::uint16_t>().swap(bins_of_candidates_);
+    LargeBuffer<std::uint32_t>().swap(candidates_);
 }
 
 }  // namespace quorvel

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compact_index.hpp"
+#include "pareto/large_buffer.hpp"
 
 namespace quorvel {
 
@@ -81,8 +82,8 @@ private:
     std::uint32_t highest_ = 0;
     int shift_ = 0;
     // Bins of equal coordinate ranges, joined into buckets.
-    std::vector<std::uint16_t> bins_of_candidates_;
-    std::vector<std::uint32_t> candidates_;
+    LargeBuffer<std::uint16_t> bins_of_candidates_;
+    LargeBuffer<std::uint32_t> candidates_;
     // Bucket b holds candidates_[bounds_[b]] up to candidates_[bounds_[b + 1]].
     std::vector<std::size_t> bounds_;
     // Per bin, its count of candidates, and its bucket.

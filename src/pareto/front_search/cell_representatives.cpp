@@ -326,8 +326,8 @@ void CellRepresentatives::hand_over_piece(NondominatedFilter& filter) {
 }
 
 void CellRepresentatives::append_cells(std::span<const CompactIndex> cells,
-                                       std::vector<double>& targets,
-                                       std::vector<Origin>& origins) const {
+                                       LargeBuffer<double>& targets,
+                                       LargeBuffer<Origin>& origins) const {
     const std::size_t n_variables = n_variables_;
     const std::size_t n_before = origins.size();
     targets.resize((n_before + cells.size()) * n_variables);

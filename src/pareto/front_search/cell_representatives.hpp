@@ -14,6 +14,7 @@
 #include "compact_index.hpp"
 #include "nondominated_filter.hpp"
 #include "pareto/cancellation.hpp"
+#include "pareto/large_buffer.hpp"
 
 namespace quorvel {
 
@@ -69,7 +70,7 @@ public:
     // rows, which move_survivor_targets swaps with `into`; the storage
     // received is reused.
     std::span<const Origin> survivor_origins() const { return survivor_origins_; }
-    void move_survivor_targets(std::vector<double>& into) { into.swap(survivor_targets_); }
+    void move_survivor_targets(LargeBuffer<double>& into) { into.swap(survivor_targets_); }
 
 private:
     // In a table at most half full, a quarter to half a megabyte at three
@@ -106,13 +107,13 @@ private:
     // Hands the cells of final_cells_ to the filter as a piece.
     void hand_over_piece(NondominatedFilter& filter);
     // Appends the rows and origins of these cells.
-    void append_cells(std::span<const CompactIndex> cells, std::vector<double>& targets,
-                      std::vector<Origin>& origins) const;
+    void append_cells(std::span<const CompactIndex> cells, LargeBuffer<double>& targets,
+                      LargeBuffer<Origin>& origins) const;
 
     std::size_t n_variables_;
     CellMap cells_;
-    std::vector<double> targets_;
-    std::vector<Origin> origins_;
+    LargeBuffer<double> targets_;
+    LargeBuffer<Origin> origins_;
     // The candidates of one batch: rows, cell coordinates, home slots and
     // where they come from.
     std::vector<double> batch_targets_;
@@ -125,13 +126,13 @@ private:
     std::vector<CompactIndex> final_cells_;
     // Whether pieces' survivors have been kept and their cells dropped.
     bool kept_by_pieces_ = false;
-    std::vector<double> survivor_targets_;
-    std::vector<Origin> survivor_origins_;
+    LargeBuffer<double> survivor_targets_;
+    LargeBuffer<Origin> survivor_origins_;
     std::vector<CompactIndex> survivors_;  // of a stand filtered as a whole
     // Work space of dropping the cells of a piece.
     std::vector<CompactIndex> old_numbers_;
-    std::vector<double> moved_targets_;
-    std::vector<Origin> moved_origins_;
+    LargeBuffer<double> moved_targets_;
+    LargeBuffer<Origin> moved_origins_;
     std::uint32_t forgotten_below_ = 0;
     bool forgetting_ = true;
     // The candidates' least and greatest first coordinate, when they may go

@@ -102,8 +102,8 @@ bool ColumnSweep::few_wait(std::span<const double> front_targets,
 }
 
 void ColumnSweep::collect(std::span<const double> front_targets, std::span<const double> options,
-                          double log_step, std::vector<double>& survivor_targets,
-                          std::vector<CandidateOrigin>& survivor_origins) {
+                          double log_step, LargeBuffer<double>& survivor_targets,
+                          LargeBuffer<CandidateOrigin>& survivor_origins) {
     front_targets_ = front_targets;
     options_ = options;
     log_step_ = log_step;
@@ -167,8 +167,8 @@ std::uint64_t ColumnSweep::form(std::size_t first, std::size_t last, bool at_end
     return end;
 }
 
-void ColumnSweep::take_columns_below(std::uint64_t end, std::vector<double>& survivor_targets,
-                                     std::vector<CandidateOrigin>& survivor_origins) {
+void ColumnSweep::take_columns_below(std::uint64_t end, LargeBuffer<double>& survivor_targets,
+                                     LargeBuffer<CandidateOrigin>& survivor_origins) {
     // Every candidate formed lies in a column from the last end on. Those
     // below this end are sorted as keys, their column's offset from the last
     // end above their place below, so that their entries move once; the
@@ -216,8 +216,8 @@ void ColumnSweep::take_columns_below(std::uint64_t end, std::vector<double>& sur
 // meet the sweep in order of their values. Short columns are sorted in place
 // by insertion; long ones, met where first values crowd together, by keys in
 // linear time.
-void ColumnSweep::finish_column(std::vector<double>& survivor_targets,
-                                std::vector<CandidateOrigin>& survivor_origins) {
+void ColumnSweep::finish_column(LargeBuffer<double>& survivor_targets,
+                                LargeBuffer<CandidateOrigin>& survivor_origins) {
     if (column_.empty()) return;
     const bool long_column = column_.size() > kShortColumn;
     if (long_column)
@@ -278,8 +278,8 @@ void ColumnSweep::order_long_column_by_value() {
     column_.swap(reordered_);
 }
 
-void ColumnSweep::keep_if_lowest(const ColumnSweepEntry& cell, std::vector<double>& survivor_targets,
-                                 std::vector<CandidateOrigin>& survivor_origins) {
+void ColumnSweep::keep_if_lowest(const ColumnSweepEntry& cell, LargeBuffer<double>& survivor_targets,
+                                 LargeBuffer<CandidateOrigin>& survivor_origins) {
     if (any_kept_ && !(cell.row[1] < lowest_second_kept_)) return;
     lowest_second_kept_ = cell.row[1];
     any_kept_ = true;

@@ -42,8 +42,8 @@ public:
                      double log_step, std::uint32_t lowest, std::uint32_t highest);
 
     void collect(std::span<const double> front_targets, std::span<const double> options,
-                 double log_step, std::vector<double>& survivor_targets,
-                 std::vector<CandidateOrigin>& survivor_origins);
+                 double log_step, LargeBuffer<double>& survivor_targets,
+                 LargeBuffer<CandidateOrigin>& survivor_origins);
 
 private:
     // A candidate formed but not yet in a finished column.
@@ -59,16 +59,16 @@ private:
     static bool few_wait(std::span<const double> front_targets, std::span<const double> options);
     // Takes the formed candidates whose columns lie below `end`, in order of
     // column and, within one, of formation; the others stay.
-    void take_columns_below(std::uint64_t end, std::vector<double>& survivor_targets,
-                            std::vector<CandidateOrigin>& survivor_origins);
-    void finish_column(std::vector<double>& survivor_targets,
-                       std::vector<CandidateOrigin>& survivor_origins);
+    void take_columns_below(std::uint64_t end, LargeBuffer<double>& survivor_targets,
+                            LargeBuffer<CandidateOrigin>& survivor_origins);
+    void finish_column(LargeBuffer<double>& survivor_targets,
+                       LargeBuffer<CandidateOrigin>& survivor_origins);
     void order_long_column_by_second_coordinate();
     void order_long_column_by_value();
     // A representative, in order of values, survives when its second value
     // is below every one kept so far, as the filter's sweep decides.
-    void keep_if_lowest(const ColumnSweepEntry& cell, std::vector<double>& survivor_targets,
-                        std::vector<CandidateOrigin>& survivor_origins);
+    void keep_if_lowest(const ColumnSweepEntry& cell, LargeBuffer<double>& survivor_targets,
+                        LargeBuffer<CandidateOrigin>& survivor_origins);
 
     std::span<const double> front_targets_;
     std::span<const double> options_;
@@ -91,8 +91,8 @@ private:
     std::vector<std::uint64_t> column_scratch_;
     std::vector<std::uint32_t> column_counts_;
     std::vector<ColumnSweepEntry> reordered_;
-    std::vector<KeyedIndex> by_value_;
-    std::vector<KeyedIndex> by_value_scratch_;
+    LargeBuffer<KeyedIndex> by_value_;
+    LargeBuffer<KeyedIndex> by_value_scratch_;
     std::uint64_t column_number_ = 0;
     std::uint32_t least_before_ = UINT32_MAX;
     std::uint32_t least_in_column_ = UINT32_MAX;

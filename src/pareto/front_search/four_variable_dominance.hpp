@@ -11,6 +11,7 @@
 #include "key_sort.hpp"
 #include "minimal_triples.hpp"
 #include "staircase.hpp"
+#include "pareto/large_buffer.hpp"
 
 namespace quorvel {
 
@@ -94,9 +95,9 @@ private:
 
     std::size_t swept_range_;
     MinimalTriples minima_;
-    std::vector<Item> items_;
-    std::vector<Item> merged_;
-    std::vector<std::uint8_t> dominated_;
+    LargeBuffer<Item> items_;
+    LargeBuffer<Item> merged_;
+    LargeBuffer<std::uint8_t> dominated_;
     Staircase earlier_pairs_;
 };
 

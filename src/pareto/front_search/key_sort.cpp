@@ -58,7 +58,7 @@ void insertion_sort(std::span<KeyedIndex> entries) {
 
 }  // namespace
 
-void sort_by_key(std::vector<KeyedIndex>& entries, std::vector<KeyedIndex>& scratch) {
+void sort_by_key(LargeBuffer<KeyedIndex>& entries, LargeBuffer<KeyedIndex>& scratch) {
     scratch.resize(entries.size());
     if (radix_sort_bytes(entries, scratch, kLowBytes, kKeyBytes).data() != entries.data())
         entries.swap(scratch);

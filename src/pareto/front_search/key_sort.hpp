@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compact_index.hpp"
+#include "pareto/large_buffer.hpp"
 
 namespace quorvel {
 
@@ -20,7 +21,7 @@ struct KeyedIndex {
 std::uint64_t order_key(double value);
 
 // Stable sort by key in linear time (radix sort by bytes).
-void sort_by_key(std::vector<KeyedIndex>& entries, std::vector<KeyedIndex>& scratch);
+void sort_by_key(LargeBuffer<KeyedIndex>& entries, LargeBuffer<KeyedIndex>& scratch);
 
 // Orders each run of entries with equal keys by `less`, which a sort by key
 // leaves in their first order: where keys stand for a first value, the rare

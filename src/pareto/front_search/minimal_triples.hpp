@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "pareto/large_buffer.hpp"
+
 namespace quorvel {
 
 // The triples added so far, reduced to those no other added triple is no
@@ -92,9 +94,9 @@ private:
     // Column by column, the first used_ places in use and the rest padding.
     // A triple beaten by a later one is marked by a level no query has,
     // until the marks are dropped.
-    std::array<std::vector<std::int16_t>, 3> levels_;
-    std::array<std::vector<double>, 3> values_;
-    std::vector<double> least_sums_;
+    std::array<LargeBuffer<std::int16_t>, 3> levels_;
+    std::array<LargeBuffer<double>, 3> values_;
+    LargeBuffer<double> least_sums_;
     // The columns as kernels read them, refreshed wherever they are resized
     // rather than gathered for every query.
     Columns columns_{};

@@ -38,7 +38,7 @@ void NodeLayers::drop_dead_nodes() {
     // Held only while dropping: it would otherwise take half as much memory
     // as the nodes for the rest of the search.
     constexpr CompactIndex kDead = kNoIndex;
-    std::vector<CompactIndex> new_position(node_count(), kDead);
+    LargeBuffer<CompactIndex> new_position(node_count(), kDead);
     std::fill(new_position.begin() + static_cast<std::ptrdiff_t>(layer_start_.back()),
               new_position.end(), 0);
     for (std::size_t layer = n_layers - 1; layer > 0; --layer) {

@@ -7,6 +7,7 @@
 
 #include "compact_index.hpp"
 #include "pareto/packed_design.hpp"
+#include "pareto/large_buffer.hpp"
 
 namespace quorvel {
 
@@ -47,7 +48,7 @@ private:
     void drop_dead_nodes();
 
     unsigned option_width_;
-    std::vector<CompactIndex> parents_;  // per node
+    LargeBuffer<CompactIndex> parents_;  // per node
     std::vector<std::uint8_t> options_;  // option_width_ bytes per node
     std::vector<std::size_t> layer_start_;
     std::size_t count_after_last_drop_ = 0;

@@ -57,8 +57,8 @@ private:
     void select_by_tree(std::span<const double> points, std::size_t n_variables,
                         std::vector<CompactIndex>& survivors);
 
-    std::vector<KeyedIndex> order_;
-    std::vector<KeyedIndex> scratch_;
+    LargeBuffer<KeyedIndex> order_;
+    LargeBuffer<KeyedIndex> scratch_;
     // Two variables: per band of first values, the least second value below
     // it; how many rows the last sweep was given, and whether it found most of
     // them dominated.

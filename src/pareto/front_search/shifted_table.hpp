@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pareto/data_table.hpp"
+#include "pareto/large_buffer.hpp"
 
 namespace quorvel {
 
@@ -28,7 +29,7 @@ public:
 private:
     std::size_t n_variables_;
     std::vector<std::size_t> first_option_;  // per stand, plus the total at the end
-    std::vector<double> values_;
+    LargeBuffer<double> values_;
 };
 
 }  // namespace quorvel

@@ -57,7 +57,7 @@ struct Cell {
 };
 
 std::vector<Cell> survivors_of(CellRepresentatives& cells, std::size_t n_variables) {
-    std::vector<double> rows;
+    LargeBuffer<double> rows;
     cells.move_survivor_targets(rows);
     std::vector<Cell> found;
     for (std::size_t k = 0; k < cells.survivor_origins().size(); ++k) {

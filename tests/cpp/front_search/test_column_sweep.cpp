@@ -93,8 +93,8 @@ TEST(ColumnSweep, KeepsTheCellsOfACellMap) {
         }
         const double log_step = std::log1p(std::ldexp(1.0, draw(random, -24, 0)));
 
-        std::vector<double> targets;
-        std::vector<CandidateOrigin> origins;
+        LargeBuffer<double> targets;
+        LargeBuffer<CandidateOrigin> origins;
         sweep.collect(front, options, log_step, targets, origins);
         std::vector<Cell> swept;
         for (std::size_t k = 0; k < origins.size(); ++k)

@@ -33,8 +33,8 @@ TEST(ParetoFrontOrderKey, OrdersLikeTheValues) {
 TEST(ParetoFrontKeySort, SortsStably) {
     std::mt19937_64 random(41);
     std::uniform_real_distribution<double> real(-1.0, 1.0);
-    std::vector<KeyedIndex> entries;
-    std::vector<KeyedIndex> scratch;
+    LargeBuffer<KeyedIndex> entries;
+    LargeBuffer<KeyedIndex> scratch;
     for (int trial = 0; trial < 60; ++trial) {
         std::vector<double> values(static_cast<std::size_t>(draw(random, 1, trial % 2 ? 5 : 9000)));
         const double scale = std::ldexp(1.0, draw(random, -40, 40));
@@ -54,7 +54,7 @@ TEST(ParetoFrontKeySort, SortsStably) {
             entries.push_back(
                 {order_key(values[static_cast<std::size_t>(pick)]), static_cast<CompactIndex>(i)});
         }
-        std::vector<KeyedIndex> expected = entries;
+        LargeBuffer<KeyedIndex> expected = entries;
         std::stable_sort(expected.begin(), expected.end(),
                          [](const KeyedIndex& a, const KeyedIndex& b) { return a.key < b.key; });
 
