@@ -73,15 +73,16 @@ template <class Lanes>
 }
 
 // Lanes of all ones where a kept triple is not no greater than the query,
-// and where the query is not no greater than it: integer vectors compare
-// by "greater" in one instruction.
+// and where the query is not no greater than it, or everywhere if beaten
+// triples are not looked for: integer vectors compare by "greater" in one
+// instruction.
 template <class Lanes>
 struct Comparison {
     Lanes not_covering;
     Lanes not_beaten;
 };
 
-template <class Lanes>
+template <class Lanes, bool kMarksBeaten>
 [[gnu::always_inline]] inline void compare(const std::int16_t* first, const std::int16_t* second,
                                            const std::int16_t* third, const Lanes& query_first,
                                            const Lanes& query_second, const Lanes& query_third,
@@ -92,8 +93,11 @@ template <class Lanes>
     load(third, kept_third);
     result.not_covering =
         (kept_first > query_first) | (kept_second > query_second) | (kept_third > query_third);
-    result.not_beaten =
-        (query_first > kept_first) | (query_second > kept_second) | (query_third > kept_third);
+    if constexpr (kMarksBeaten)
+        result.not_beaten = (query_first > kept_first) | (query_second > kept_second) |
+                            (query_third > kept_third);
+    else
+        result.not_beaten = Lanes{} - 1;
 }
 
 // Bit 2i stands for place i of a step of two vectors.
@@ -116,10 +120,11 @@ bool query_no_greater(const MinimalTriples::Columns& kept, std::size_t place,
 
 // Settles a step of places from `low` on whose levels left candidates:
 // bit kBitsPerPlace * i of each mask stands for place low + i, and only the
-// exact values decide. The kept triples are pairwise incomparable, so a
-// triple that beats one of them is covered by none: once the scan has
-// marked a beaten triple it looks no more for a covering one. Returns
-// whether the query is covered.
+// exact values decide. A kept triple that covers the query is newer than
+// any the query beats: an older one would have covered the beaten triple
+// when it was added, in a scan its sum cannot stop before it. So once the
+// scan has marked a beaten triple it looks no more for a covering one.
+// Returns whether the query is covered.
 template <unsigned kBitsPerPlace>
 [[gnu::always_inline]] inline bool settle_step(const MinimalTriples::Columns& kept,
                                                const std::array<double, 3>& query, std::size_t low,
@@ -157,7 +162,7 @@ template <bool kBySums>
 // Newest first: a row's dominator is mostly a recent one. Two vectors a
 // step, so that the one test of a step that finds nothing (the most common)
 // is shared.
-template <class Lanes, bool kBySums>
+template <class Lanes, bool kBySums, bool kMarksBeaten>
 [[gnu::always_inline]] inline MinimalTriples::Scan scan_in_lanes(
     const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
     const std::array<double, 3>& query, double query_sum) {
@@ -173,10 +178,10 @@ template <class Lanes, bool kBySums>
         low -= 2 * kLanes;
         const std::size_t high = low + kLanes;
         Comparison<Lanes> at_low, at_high;
-        compare(first + low, second + low, third + low, query_first, query_second, query_third,
-                at_low);
-        compare(first + high, second + high, third + high, query_first, query_second, query_third,
-                at_high);
+        compare<Lanes, kMarksBeaten>(first + low, second + low, third + low, query_first,
+                                     query_second, query_third, at_low);
+        compare<Lanes, kMarksBeaten>(first + high, second + high, third + high, query_first,
+                                     query_second, query_third, at_high);
         if (all_lanes(at_low.not_covering & at_low.not_beaten & at_high.not_covering &
                       at_high.not_beaten)) {
             if (sums_rule_out_below<kBySums>(kept, low, query_sum))
@@ -192,27 +197,32 @@ template <class Lanes, bool kBySums>
     return {false, n_beaten, kept.n_places};
 }
 
+// Scans not by sums always mark the triples the query beats.
 MinimalTriples::Scan narrow_scan(const MinimalTriples::Columns& kept,
                                  const std::array<std::int16_t, 3>& query_levels,
-                                 const std::array<double, 3>& query, double query_sum) {
-    return std::isnan(query_sum)
-               ? scan_in_lanes<Levels, false>(kept, query_levels, query, query_sum)
-               : scan_in_lanes<Levels, true>(kept, query_levels, query, query_sum);
+                                 const std::array<double, 3>& query, double query_sum,
+                                 bool marks_beaten) {
+    if (std::isnan(query_sum))
+        return scan_in_lanes<Levels, false, true>(kept, query_levels, query, query_sum);
+    return marks_beaten ? scan_in_lanes<Levels, true, true>(kept, query_levels, query, query_sum)
+                        : scan_in_lanes<Levels, true, false>(kept, query_levels, query, query_sum);
 }
 
 #if defined(__x86_64__)
 [[gnu::target("avx2")]] MinimalTriples::Scan wide_scan(
     const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
-    const std::array<double, 3>& query, double query_sum) {
-    return std::isnan(query_sum)
-               ? scan_in_lanes<WideLevels, false>(kept, query_levels, query, query_sum)
-               : scan_in_lanes<WideLevels, true>(kept, query_levels, query, query_sum);
+    const std::array<double, 3>& query, double query_sum, bool marks_beaten) {
+    if (std::isnan(query_sum))
+        return scan_in_lanes<WideLevels, false, true>(kept, query_levels, query, query_sum);
+    return marks_beaten
+               ? scan_in_lanes<WideLevels, true, true>(kept, query_levels, query, query_sum)
+               : scan_in_lanes<WideLevels, true, false>(kept, query_levels, query, query_sum);
 }
 
 // A step is one register of 32 levels; comparisons give a bit per place
 // directly, and a comparison under the mask of the one before it tests a
 // whole triple in three instructions.
-template <bool kBySums>
+template <bool kBySums, bool kMarksBeaten>
 [[gnu::target("avx512bw")]] MinimalTriples::Scan scan_in_masks(
     const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
     const std::array<double, 3>& query, double query_sum) {
@@ -230,10 +240,12 @@ template <bool kBySums>
             _mm512_mask_cmple_epi16_mask(_mm512_cmple_epi16_mask(first, query_first), second,
                                          query_second),
             third, query_third);
-        const __mmask32 may_be_beaten = _mm512_mask_cmpge_epi16_mask(
-            _mm512_mask_cmpge_epi16_mask(_mm512_cmpge_epi16_mask(first, query_first), second,
-                                         query_second),
-            third, query_third);
+        __mmask32 may_be_beaten = 0;
+        if constexpr (kMarksBeaten)
+            may_be_beaten = _mm512_mask_cmpge_epi16_mask(
+                _mm512_mask_cmpge_epi16_mask(_mm512_cmpge_epi16_mask(first, query_first), second,
+                                             query_second),
+                third, query_third);
         if ((may_cover | may_be_beaten) == 0) {
             if (sums_rule_out_below<kBySums>(kept, low, query_sum))
                 return {false, n_beaten, kept.n_places - low};
@@ -249,9 +261,11 @@ template <bool kBySums>
 
 [[gnu::target("avx512bw")]] MinimalTriples::Scan mask_scan(
     const MinimalTriples::Columns& kept, const std::array<std::int16_t, 3>& query_levels,
-    const std::array<double, 3>& query, double query_sum) {
-    return std::isnan(query_sum) ? scan_in_masks<false>(kept, query_levels, query, query_sum)
-                                 : scan_in_masks<true>(kept, query_levels, query, query_sum);
+    const std::array<double, 3>& query, double query_sum, bool marks_beaten) {
+    if (std::isnan(query_sum))
+        return scan_in_masks<false, true>(kept, query_levels, query, query_sum);
+    return marks_beaten ? scan_in_masks<true, true>(kept, query_levels, query, query_sum)
+                        : scan_in_masks<true, false>(kept, query_levels, query, query_sum);
 }
 #endif
 
@@ -285,6 +299,8 @@ void MinimalTriples::clear(const std::array<Bounds, 3>& bounds) {
     least_sums_.clear();
     least_sum_ = std::numeric_limits<double>::infinity();
     covered_lead_ = 0;
+    beating_lead_ = 0;
+    scans_since_sample_ = 0;
     used_ = 0;
     size_ = 0;
     compared_ = 0;
@@ -306,11 +322,16 @@ bool MinimalTriples::add_if_uncovered(const std::array<double, 3>& triple) {
     const double sum = triple[0] + triple[1] + triple[2];
     // A scan not by sums is given a NaN sum, which stops none.
     const bool by_sums = covered_lead_ <= 0;
+    const bool marks_beaten = !by_sums || beating_lead_ > 0 ||
+                              ++scans_since_sample_ % kSampledScans == 0;
     const Scan found =
-        scan_(columns_, levels, triple, by_sums ? sum : std::numeric_limits<double>::quiet_NaN());
+        scan_(columns_, levels, triple, by_sums ? sum : std::numeric_limits<double>::quiet_NaN(),
+              marks_beaten);
     compared_ += found.n_compared;
     covered_lead_ += found.covered ? 1 : -1;
     if (found.covered) return false;
+    if (by_sums && marks_beaten)
+        beating_lead_ += found.n_beaten > 0 ? std::ptrdiff_t{kSampledScans} - 1 : -1;
     size_ -= found.n_beaten;
     // Marked places cost every later scan: a quarter of them is enough.
     if (4 * size_ < 3 * used_) drop_marked();

@@ -30,6 +30,13 @@ namespace quorvel {
 // scans. Where most queries are covered, their scans end early anyway and
 // those triples would cost more than stopping saves: queries stop by sums
 // only while at most half of those since clear() were covered.
+//
+// Looking for beaten triples takes as many comparisons again as looking for
+// a covering one, and on fronts queries stopped by sums seldom beat any. So
+// those queries look for them only while more than one in kSampledScans of
+// the ones that look finds some, and otherwise one query in kSampledScans
+// looks. Beaten triples left unmarked keep the scans exact for the same
+// reason: the triple that beats one is newer, and no greater in sum.
 class MinimalTriples {
 public:
     // The span of one value over the triples to come. Values outside it
@@ -56,13 +63,14 @@ public:
         std::size_t n_compared;
     };
 
-    // The scan for one width of vector. Unless the query is covered, it
-    // marks the triples the query beats, down to where the least sums
-    // exceed query_sum (never, for a NaN).
+    // The scan for one width of vector, down to where the least sums
+    // exceed query_sum (never, for a NaN). Unless the query is covered, it
+    // marks the triples the query beats if marks_beaten is set or the sum is
+    // NaN.
     struct Kernel {
         const char* name;
         Scan (*run)(const Columns& kept, const std::array<std::int16_t, 3>& query_levels,
-                    const std::array<double, 3>& query, double query_sum);
+                    const std::array<double, 3>& query, double query_sum, bool marks_beaten);
     };
 
     // The kernels this processor can run, the fastest first: the one used
@@ -103,6 +111,12 @@ private:
     double least_sum_ = 0.0;
     // Queries covered less queries not covered, since clear().
     std::ptrdiff_t covered_lead_ = 0;
+    // Of the queries stopped by sums that looked for beaten triples,
+    // kSampledScans - 1 for each that found some, less one for each that
+    // found none; and the queries since one last looked.
+    static constexpr std::size_t kSampledScans = 8;
+    std::ptrdiff_t beating_lead_ = 0;
+    std::size_t scans_since_sample_ = 0;
     std::size_t used_ = 0;
     std::size_t size_ = 0;
     std::size_t compared_ = 0;
