@@ -32,6 +32,8 @@ std::size_t mapped_length(std::size_t bytes) {
 
 void* allocate_large_block(std::size_t bytes) {
     if (bytes < kHugePage) return ::operator new(bytes);
+    // No mapping that large could succeed; the rounding below would wrap.
+    if (bytes > SIZE_MAX / 2) throw std::bad_alloc();
     const std::size_t length = mapped_length(bytes);
     // A huge page more than needed, so that a boundary lies within; the
     // slack on both sides is given back.
@@ -40,6 +42,8 @@ void* allocate_large_block(std::size_t bytes) {
     if (mapped == MAP_FAILED) throw std::bad_alloc();
     const auto mapped_at = reinterpret_cast<std::uintptr_t>(mapped);
     const std::uintptr_t start = round_up(mapped_at, kHugePage);
+    // Should giving back the slack fail, it stays mapped and untouched:
+    // address space, not memory.
     if (start > mapped_at) munmap(mapped, start - mapped_at);
     munmap(reinterpret_cast<void*>(start + length), kHugePage - (start - mapped_at));
     // Advice only: where it is refused the block keeps small pages.

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <new>
 #include <vector>
 
 namespace quorvel {
@@ -29,7 +31,13 @@ struct LargeBlockAllocator {
     template <class U>
     LargeBlockAllocator(const LargeBlockAllocator<U>&) noexcept {}
 
-    T* allocate(std::size_t n) { return static_cast<T*>(allocate_large_block(n * sizeof(T))); }
+    // Aligned as operator new aligns, which the small blocks come from.
+    static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+
+    T* allocate(std::size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_array_new_length();
+        return static_cast<T*>(allocate_large_block(n * sizeof(T)));
+    }
     void deallocate(T* block, std::size_t n) noexcept { free_large_block(block, n * sizeof(T)); }
 
     friend bool operator==(const LargeBlockAllocator&, const LargeBlockAllocator&) { return true; }

@@ -122,9 +122,10 @@ bool query_no_greater(const MinimalTriples::Columns& kept, std::size_t place,
 // bit kBitsPerPlace * i of each mask stands for place low + i, and only the
 // exact values decide. A kept triple that covers the query is newer than
 // any the query beats: an older one would have covered the beaten triple
-// when it was added, in a scan its sum cannot stop before it. So once the
-// scan has marked a beaten triple it looks no more for a covering one.
-// Returns whether the query is covered.
+// when it was added, every earlier add being exact (by induction), in a
+// scan its sum cannot stop before it. So once the scan has marked a beaten
+// triple it looks no more for a covering one. Returns whether the query is
+// covered.
 template <unsigned kBitsPerPlace>
 [[gnu::always_inline]] inline bool settle_step(const MinimalTriples::Columns& kept,
                                                const std::array<double, 3>& query, std::size_t low,
@@ -330,8 +331,12 @@ bool MinimalTriples::add_if_uncovered(const std::array<double, 3>& triple) {
     compared_ += found.n_compared;
     covered_lead_ += found.covered ? 1 : -1;
     if (found.covered) return false;
+    // Bounded below, so that beaten triples are looked for again soon after
+    // they grow common.
     if (by_sums && marks_beaten)
-        beating_lead_ += found.n_beaten > 0 ? std::ptrdiff_t{kSampledScans} - 1 : -1;
+        beating_lead_ = found.n_beaten > 0
+                            ? beating_lead_ + std::ptrdiff_t{kSampledScans} - 1
+                            : std::max(beating_lead_ - 1, -std::ptrdiff_t{kSampledScans});
     size_ -= found.n_beaten;
     // Marked places cost every later scan: a quarter of them is enough.
     if (4 * size_ < 3 * used_) drop_marked();
