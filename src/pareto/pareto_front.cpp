@@ -28,7 +28,7 @@ void seed_with_first_stand(const ShiftedTable& shifted, NodeLayers& layers, Fron
     front.assign(options.begin(), options.end());
     const std::size_t n_options = shifted.n_options(0);
     ensure_indexable(n_options);
-    layers.open_layer();
+    layers.open_layer(n_options);
     for (std::size_t option = 0; option < n_options; ++option)
         layers.add(kNoIndex, static_cast<CompactIndex>(option));
 }
@@ -37,7 +37,7 @@ void seed_with_first_stand(const ShiftedTable& shifted, NodeLayers& layers, Fron
 // its storage takes the next survivors' rows.
 void keep_survivors(CellRepresentatives& cells, NodeLayers& layers, FrontTargets& front) {
     cells.move_survivor_targets(front);
-    layers.open_layer();
+    layers.open_layer(cells.survivor_origins().size());
     for (const CellRepresentatives::Origin& origin : cells.survivor_origins())
         layers.add(origin.front_position, origin.option);
 }

@@ -17,7 +17,7 @@ constexpr std::size_t kChainsTogether = 64;
 
 }  // namespace
 
-void NodeLayers::open_layer() {
+void NodeLayers::open_layer(std::size_t n_nodes) {
     // Dropping only when the array has doubled since the last time makes
     // every pass cost no more than twice the nodes added since. Every node
     // of a lone layer is live: a large first stand gives nothing to drop.
@@ -25,6 +25,14 @@ void NodeLayers::open_layer() {
         node_count() >= std::max(kLeastDropped, 2 * count_after_last_drop_))
         drop_dead_nodes();
     layer_start_.push_back(node_count());
+    // Room for twice as many nodes at once, rather than grown node by node:
+    // each growth copies every node, one by one under the buffer's
+    // allocator, and room never touched takes no memory.
+    const std::size_t needed = node_count() + n_nodes;
+    if (parents_.capacity() < needed) {
+        parents_.reserve(2 * needed);
+        options_.reserve(2 * needed * option_width_);
+    }
 }
 
 // Marks, from the last layer down, every node some live node above leads

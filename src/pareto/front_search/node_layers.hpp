@@ -23,8 +23,9 @@ public:
     // Options are stored in option_width bytes each (see PackedDesign).
     explicit NodeLayers(unsigned option_width) : option_width_(option_width) {}
 
-    // Opens the layer of the next stand; the previous one becomes read-only.
-    void open_layer();
+    // Opens the layer of the next stand, which is to hold about n_nodes
+    // nodes; the previous one becomes read-only.
+    void open_layer(std::size_t n_nodes);
 
     // Appends a node to the open layer; parent is a position in the layer
     // before (ignored for the first layer).

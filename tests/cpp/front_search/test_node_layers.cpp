@@ -33,10 +33,11 @@ TEST_P(ParetoFrontNodeLayers, DesignsReadBackThroughDroppedNodes) {
     std::vector<Design> designs;
     std::size_t most_nodes = 0;
     for (std::size_t stand = 0; stand < 600; ++stand) {
-        layers.open_layer();
+        // The layer's size as announced, or far from it.
+        const int size = draw(random, 1, 400);
+        layers.open_layer(static_cast<std::size_t>(draw(random, 0, 2) * size));
         most_nodes = std::max(most_nodes, layers.node_count());
         std::vector<Design> next;
-        const int size = draw(random, 1, 400);
         for (int i = 0; i < size; ++i) {
             const auto option = static_cast<CompactIndex>(
                 draw(random, 0, 3) == 0 ? largest_option : random() % (largest_option + 1));
@@ -67,11 +68,11 @@ INSTANTIATE_TEST_SUITE_P(Widths, ParetoFrontNodeLayers, ::testing::Values(1u, 2u
 TEST(ParetoFrontNodeLayersChain, LongChainsDropDeadBranches) {
     constexpr std::size_t kStands = 1'000'000;
     NodeLayers layers(1);
-    layers.open_layer();
+    layers.open_layer(1);
     layers.add(kNoIndex, 0);
     std::size_t most_nodes = 0;
     for (std::size_t stand = 1; stand < kStands; ++stand) {
-        layers.open_layer();
+        layers.open_layer(4);
         most_nodes = std::max(most_nodes, layers.node_count());
         layers.add(0, static_cast<CompactIndex>(stand % 5));
         for (CompactIndex side = 0; side < 3; ++side) layers.add(0, 9);
