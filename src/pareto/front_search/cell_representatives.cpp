@@ -97,18 +97,17 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     forgetting_ = first_values_never_fall(front_targets, n_variables);
     const std::size_t n_candidates = front_targets.size() / n_variables * n_options;
     const bool may_use_buckets = !forgetting_ && n_candidates <= kMostCandidatesInBuckets;
-    const bool ordered_pairs = n_variables == 2 && forgetting_;
+    const bool pairs = n_variables == 2;
+    const bool ordered_pairs = pairs && forgetting_;
     const auto first_coordinates =
-        may_use_buckets || ordered_pairs
+        may_use_buckets || pairs
             ? first_coordinates_if_all_valid(front_targets, options, n_variables, log_step)
             : std::nullopt;
-    if (ordered_pairs && first_coordinates &&
-        ColumnSweep::pays(front_targets, options, log_step, first_coordinates->first,
-                          first_coordinates->second)) {
-        column_sweep_.collect(front_targets, options, log_step, survivor_targets_,
-                              survivor_origins_);
+    if (pairs && first_coordinates &&
+        column_sweep_.collect_if_pays(front_targets, forgetting_, options, log_step,
+                                      first_coordinates->first, first_coordinates->second,
+                                      survivor_targets_, survivor_origins_))
         return;
-    }
     bucket_coordinates_ = may_use_buckets ? first_coordinates : std::nullopt;
     screen_.stop();
     if (ordered_pairs && first_coordinates)

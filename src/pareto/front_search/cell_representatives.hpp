@@ -42,11 +42,12 @@ namespace quorvel {
 // the cache at every lookup. (Not when they are too many to list, or the
 // grid would reject one.)
 //
-// For two variables, a front whose first values never fall, with few
-// candidates per column and options close together next to the front's
-// spacing, is swept column by column instead: see ColumnSweep. Otherwise a
-// candidate whose cell lies below another candidate's in both coordinates is
-// not placed at all: see BeatenCellScreen.
+// For two variables, candidates few to a column, of options close together
+// next to the front's spacing, are swept column by column instead, the
+// front's members taken in order of their first values: see ColumnSweep.
+// Otherwise, on a front whose first values never fall, a candidate whose
+// cell lies below another candidate's in both coordinates is not placed at
+// all: see BeatenCellScreen.
 //
 // The survivors of a piece are final once the filter has taken it, so their
 // rows are copied out and the piece's cells dropped: the rows held then

@@ -8,6 +8,7 @@
 #include "dominance.hpp"
 #include "key_sort.hpp"
 #include "pareto/grid.hpp"
+#include "row_copy.hpp"
 
 namespace quorvel {
 
@@ -21,6 +22,13 @@ constexpr std::size_t kBlock = 4096;
 constexpr unsigned kDigitBits = 11;
 
 constexpr std::size_t kShortColumn = 24;
+
+// Whether a candidate comes before another in order of formation: member by
+// member as the front lists them, option by option.
+bool formed_before(const CandidateOrigin& a, const CandidateOrigin& b) {
+    return a.front_position < b.front_position ||
+           (a.front_position == b.front_position && a.option < b.option);
+}
 
 template <class Less>
 void insertion_sort(std::span<ColumnSweepEntry> entries, Less less) {
@@ -58,13 +66,65 @@ void sort_by_high_part(std::vector<std::uint64_t>& keys, std::vector<std::uint64
 // 3,000, a fifth more. And where most members crowd into a few columns, a
 // few others far out would hide it from the average: every so many members
 // are sampled, and few may share a column with the sample before.
-bool ColumnSweep::pays(std::span<const double> front_targets, std::span<const double> options,
-                       double log_step, std::uint32_t lowest, std::uint32_t highest) {
+bool ColumnSweep::collect_if_pays(std::span<const double> front_targets, bool in_order,
+                                  std::span<const double> options, double log_step,
+                                  std::uint32_t lowest, std::uint32_t highest,
+                                  LargeBuffer<double>& survivor_targets,
+                                  LargeBuffer<CandidateOrigin>& survivor_origins) {
     constexpr std::size_t kMostCandidatesPerColumn = 8;
+    if (front_targets.size() / 2 * (options.size() / 2) / kMostCandidatesPerColumn >
+        highest - lowest)
+        return false;
+    const std::span<const double> walked = walk_in_order(front_targets, in_order);
+    const bool swept = pays(walked, options, log_step);
+    if (swept) sweep(walked, options, log_step, survivor_targets, survivor_origins);
+    forget_order();
+    return swept;
+}
+
+void ColumnSweep::collect(std::span<const double> front_targets, bool in_order,
+                          std::span<const double> options, double log_step,
+                          LargeBuffer<double>& survivor_targets,
+                          LargeBuffer<CandidateOrigin>& survivor_origins) {
+    sweep(walk_in_order(front_targets, in_order), options, log_step, survivor_targets,
+          survivor_origins);
+    forget_order();
+}
+
+std::span<const double> ColumnSweep::walk_in_order(std::span<const double> front_targets,
+                                                   bool in_order) {
+    members_.clear();
+    if (in_order) return front_targets;
+    const std::size_t front_size = front_targets.size() / 2;
+    ensure_indexable(front_size);
+    LargeBuffer<KeyedIndex> order(front_size);
+    for (std::size_t member = 0; member < front_size; ++member)
+        order[member] = {order_key(front_targets[2 * member]), static_cast<CompactIndex>(member)};
+    LargeBuffer<KeyedIndex> scratch;
+    sort_by_key(order, scratch);
+    members_.resize(front_size);
+    ordered_rows_.resize(2 * front_size);
+    for (std::size_t place = 0; place < front_size; ++place) {
+        if (const KeyedIndex* ahead = entry_ahead(std::span<const KeyedIndex>(order), place))
+            __builtin_prefetch(front_targets.data() + 2 * std::size_t{ahead->index});
+        members_[place] = order[place].index;
+        copy_row(front_targets.data() + 2 * std::size_t{order[place].index}, 2,
+                 ordered_rows_.data() + 2 * place);
+    }
+    return ordered_rows_;
+}
+
+// Only a first stand comes out of order: later fronts leave the filter in
+// order, so the memory is given back rather than held for them.
+void ColumnSweep::forget_order() {
+    LargeBuffer<double>().swap(ordered_rows_);
+    std::vector<CompactIndex>().swap(members_);
+}
+
+bool ColumnSweep::pays(std::span<const double> front_targets, std::span<const double> options,
+                       double log_step) {
     constexpr std::size_t kSamples = 128;
     const std::size_t front_size = front_targets.size() / 2;
-    if (front_size * (options.size() / 2) / kMostCandidatesPerColumn > highest - lowest)
-        return false;
     const std::size_t step = std::max<std::size_t>(1, front_size / kSamples);
     std::array<double, kSamples + 1> sums;
     std::size_t n_samples = 0;
@@ -101,9 +161,9 @@ bool ColumnSweep::few_wait(std::span<const double> front_targets,
     return 3 * n_waiting <= 2 * n_members * n_options;
 }
 
-void ColumnSweep::collect(std::span<const double> front_targets, std::span<const double> options,
-                          double log_step, LargeBuffer<double>& survivor_targets,
-                          LargeBuffer<CandidateOrigin>& survivor_origins) {
+void ColumnSweep::sweep(std::span<const double> front_targets, std::span<const double> options,
+                        double log_step, LargeBuffer<double>& survivor_targets,
+                        LargeBuffer<CandidateOrigin>& survivor_origins) {
     front_targets_ = front_targets;
     options_ = options;
     log_step_ = log_step;
@@ -156,7 +216,8 @@ std::uint64_t ColumnSweep::form(std::size_t first, std::size_t last, bool at_end
                 formed_.push_back(
                     {{{rows_[2 * k], rows_[2 * k + 1]},
                       coordinates_[2 * k + 1],
-                      {static_cast<CompactIndex>(member), static_cast<CompactIndex>(option)}},
+                      {members_.empty() ? static_cast<CompactIndex>(member) : members_[member],
+                       static_cast<CompactIndex>(option)}},
                      coordinates_[2 * k]});
     // Every later candidate of an option lies in a column no lower than its
     // candidate of the last member formed.
@@ -220,12 +281,16 @@ void ColumnSweep::finish_column(LargeBuffer<double>& survivor_targets,
                                 LargeBuffer<CandidateOrigin>& survivor_origins) {
     if (column_.empty()) return;
     const bool long_column = column_.size() > kShortColumn;
-    if (long_column)
+    if (long_column) {
+        if (!members_.empty()) order_long_column_by_formation();
         order_long_column_by_second_coordinate();
-    else if (column_.size() > 1)
+    } else if (column_.size() > 1) {
         insertion_sort(std::span(column_), [](const ColumnSweepEntry& a, const ColumnSweepEntry& b) {
-            return a.second_coordinate < b.second_coordinate;
+            return a.second_coordinate < b.second_coordinate ||
+                   (a.second_coordinate == b.second_coordinate &&
+                    formed_before(a.origin, b.origin));
         });
+    }
     std::size_t n_cells = 0;
     for (std::size_t i = 0; i < column_.size(); ++i) {
         if (i > 0 && column_[i].second_coordinate == column_[n_cells - 1].second_coordinate) {
@@ -244,6 +309,14 @@ void ColumnSweep::finish_column(LargeBuffer<double>& survivor_targets,
         });
     for (const ColumnSweepEntry& cell : column_) keep_if_lowest(cell, survivor_targets, survivor_origins);
     column_.clear();
+}
+
+// A front walked out of its order gives each column its candidates in the
+// order of the walk; the sort by second coordinate keeps the order it finds.
+void ColumnSweep::order_long_column_by_formation() {
+    std::sort(column_.begin(), column_.end(), [](const ColumnSweepEntry& a, const ColumnSweepEntry& b) {
+        return formed_before(a.origin, b.origin);
+    });
 }
 
 void ColumnSweep::order_long_column_by_second_coordinate() {

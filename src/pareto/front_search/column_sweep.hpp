@@ -18,34 +18,53 @@ struct ColumnSweepEntry {
     CandidateOrigin origin;
 };
 
-// Extends a front of two variables whose first values never fall by one
-// stand, without a table of cells. Each option's candidates then come in
-// order of their first coordinate, so once a block of members is formed, no
+// Extends a front of two variables by one stand, without a table of cells.
+// The members are walked in order of their first values: those of a front
+// in another order, as the first stand's options come, are sorted first.
+// Each option's candidates then come in order of their first coordinate, so
+// once a block of members is formed, no
 // later candidate reaches a column below the least of the last member's: the
 // candidates of those columns, sorted by column and stably, come column by
 // column and within a column in order of formation (member by member, option
-// by option). A cell's representative is thus chosen among its candidates in
-// the order a table would see them, and the columns are swept in order:
+// by option, as the front lists its members, walked in order or not). A
+// cell's representative is thus chosen among its candidates in the order a
+// table would see them, and the columns are swept in order:
 // - a candidate whose second coordinate is above the least of any earlier
 //   column has that column's cell below and left of its own, whose every row
 //   dominates every row its cell could hold: its cell is left out whole;
 // - the representatives of a column, in order of their values, survive when
 //   below every second value kept so far, as the filter's sweep decides.
-// The survivors come in the filter's order, their rows and origins given.
 // Only for candidates that all have a cell.
 class ColumnSweep {
 public:
-    // Whether sweeping pays for these candidates, whose first coordinates
-    // lie between lowest and highest: where they are several to a column,
-    // grouping each column's into cells costs more than a table of cells.
-    static bool pays(std::span<const double> front_targets, std::span<const double> options,
-                     double log_step, std::uint32_t lowest, std::uint32_t highest);
-
-    void collect(std::span<const double> front_targets, std::span<const double> options,
-                 double log_step, LargeBuffer<double>& survivor_targets,
+    // Sweeps the candidates, whose first coordinates lie between lowest and
+    // highest, if that pays: where they are several to a column, grouping
+    // each column's into cells costs more than a table of cells. Returns
+    // whether it swept. in_order tells that the front's first values never
+    // fall.
+    bool collect_if_pays(std::span<const double> front_targets, bool in_order,
+                         std::span<const double> options, double log_step, std::uint32_t lowest,
+                         std::uint32_t highest, LargeBuffer<double>& survivor_targets,
+                         LargeBuffer<CandidateOrigin>& survivor_origins);
+    // Sweeps whether it pays or not. The survivors come in the filter's
+    // order, their rows and origins given.
+    void collect(std::span<const double> front_targets, bool in_order,
+                 std::span<const double> options, double log_step,
+                 LargeBuffer<double>& survivor_targets,
                  LargeBuffer<CandidateOrigin>& survivor_origins);
 
 private:
+    static bool pays(std::span<const double> front_targets, std::span<const double> options,
+                     double log_step);
+    // The front's rows in order of their first values: its own, or a sorted
+    // copy, the members listed in members_ until forget_order().
+    std::span<const double> walk_in_order(std::span<const double> front_targets, bool in_order);
+    void forget_order();
+    void sweep(std::span<const double> front_targets, std::span<const double> options,
+               double log_step, LargeBuffer<double>& survivor_targets,
+               LargeBuffer<CandidateOrigin>& survivor_origins);
+    void order_long_column_by_formation();
+
     // A candidate formed but not yet in a finished column.
     struct Formed {
         ColumnSweepEntry entry;
@@ -71,6 +90,10 @@ private:
                         LargeBuffer<CandidateOrigin>& survivor_origins);
 
     std::span<const double> front_targets_;
+    // Of a front walked out of its order: per place of the walk, the member
+    // and its row; both empty otherwise.
+    std::vector<CompactIndex> members_;
+    LargeBuffer<double> ordered_rows_;
     std::span<const double> options_;
     double log_step_ = 0;
     std::vector<double> rows_;

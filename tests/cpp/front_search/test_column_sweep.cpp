@@ -62,7 +62,8 @@ std::vector<Cell> through_a_cell_map(const std::vector<double>& front,
 }
 
 // Against the straightforward way, on fronts whose first values never fall
-// (repeated, and their second values falling along the front or not), grids
+// or come shuffled, as a first stand's may (repeated, and their second
+// values falling along the front or not), grids
 // from many candidates a cell to far fewer than one, and options repeated,
 // dominated or far apart: the same cells must survive, with the same
 // representatives, in the same order. One object serves every round, as in
@@ -83,6 +84,11 @@ TEST(ColumnSweep, KeepsTheCellsOfACellMap) {
             front.push_back(falling ? 0.37 * static_cast<double>(n_front - member)
                                     : 0.37 * draw(random, 0, levels));
         }
+        const bool in_order = draw(random, 0, 2) != 0;
+        if (!in_order)
+            for (std::size_t member = n_front; member-- > 1;)
+                std::swap_ranges(front.begin() + 2 * member, front.begin() + 2 * member + 2,
+                                 front.begin() + 2 * draw(random, 0, static_cast<int>(member)));
         // Now and then options whose first values lie beyond the front's
         // whole range: their candidates wait for the last columns.
         const double far = draw(random, 0, 3) == 0 ? 0.37 * (levels + 1) : 0.0;
@@ -95,7 +101,7 @@ TEST(ColumnSweep, KeepsTheCellsOfACellMap) {
 
         LargeBuffer<double> targets;
         LargeBuffer<CandidateOrigin> origins;
-        sweep.collect(front, options, log_step, targets, origins);
+        sweep.collect(front, in_order, options, log_step, targets, origins);
         std::vector<Cell> swept;
         for (std::size_t k = 0; k < origins.size(); ++k)
             swept.push_back(
