@@ -121,6 +121,7 @@ void ColumnSweep::forget_order() {
     std::vector<CompactIndex>().swap(members_);
 }
 
+// The sampled part of that choice, over the members in the order walked.
 bool ColumnSweep::pays(std::span<const double> front_targets, std::span<const double> options,
                        double log_step) {
     constexpr std::size_t kSamples = 128;

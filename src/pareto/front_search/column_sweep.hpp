@@ -22,13 +22,14 @@ struct ColumnSweepEntry {
 // The members are walked in order of their first values: those of a front
 // in another order, as the first stand's options come, are sorted first.
 // Each option's candidates then come in order of their first coordinate, so
-// once a block of members is formed, no
-// later candidate reaches a column below the least of the last member's: the
-// candidates of those columns, sorted by column and stably, come column by
-// column and within a column in order of formation (member by member, option
-// by option, as the front lists its members, walked in order or not). A
-// cell's representative is thus chosen among its candidates in the order a
-// table would see them, and the columns are swept in order:
+// once a block of members is formed, no later candidate reaches a column
+// below the least of the last member's: the candidates of those columns,
+// sorted by column, come column by column, and within a column in order of
+// formation (member by member as the front lists them, option by option):
+// kept so by a stable sort on a front walked in its own order, sorted so on
+// one walked out of it. A cell's representative is thus chosen among its
+// candidates in the order a table would see them, and the columns are swept
+// in order:
 // - a candidate whose second coordinate is above the least of any earlier
 //   column has that column's cell below and left of its own, whose every row
 //   dominates every row its cell could hold: its cell is left out whole;
