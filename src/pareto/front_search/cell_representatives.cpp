@@ -97,13 +97,16 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     forgetting_ = first_values_never_fall(front_targets, n_variables);
     const std::size_t n_candidates = front_targets.size() / n_variables * n_options;
     const bool may_use_buckets = !forgetting_ && n_candidates <= kMostCandidatesInBuckets;
-    const bool pairs = n_variables == 2;
-    const bool ordered_pairs = pairs && forgetting_;
+    const bool ordered_pairs = n_variables == 2 && forgetting_;
+    // An unordered front is sorted for the sweep only where its cells could
+    // outgrow the cache: fewer candidates keep to the table, as before.
+    const bool sweep_may_pay =
+        n_variables == 2 && (forgetting_ || n_candidates > sampled_candidates());
     const auto first_coordinates =
-        may_use_buckets || pairs
+        may_use_buckets || sweep_may_pay
             ? first_coordinates_if_all_valid(front_targets, options, n_variables, log_step)
             : std::nullopt;
-    if (pairs && first_coordinates &&
+    if (sweep_may_pay && first_coordinates &&
         column_sweep_.collect_if_pays(front_targets, forgetting_, options, log_step,
                                       first_coordinates->first, first_coordinates->second,
                                       survivor_targets_, survivor_origins_))
@@ -202,7 +205,7 @@ void CellRepresentatives::collect_candidates(std::span<const double> front_targe
     };
     // Whether the cells of an unordered front would outgrow the cache is
     // told by the first candidates: if so, the buckets start over.
-    const std::size_t sample = 8 * cells_in_cache_;
+    const std::size_t sample = sampled_candidates();
     if (bucket_coordinates_ && n_candidates > sample) {
         merge_in_order(sample);
         if (cells_.held() * (n_candidates / sample) > 64 * cells_in_cache_) {

@@ -80,6 +80,9 @@ private:
     // on a front of 55,000 points: twice as many cost 5% more, half as many 3%.
     static constexpr std::size_t kCellsInCache = std::size_t{1} << 13;
 
+    // How many candidates of an unordered front tell whether its cells
+    // would outgrow the cache.
+    std::size_t sampled_candidates() const { return 8 * cells_in_cache_; }
     void keep_table_small(std::size_t batch_size, NondominatedFilter& filter);
     // N, when not 0, is n_variables_, known at compile time so that the
     // loops over a candidate's values unroll: the widths met most often are

@@ -211,15 +211,16 @@ std::uint64_t ColumnSweep::form(std::size_t first, std::size_t last, bool at_end
     // those above its least second coordinate are beaten already.
     const std::uint32_t least = std::min(least_before_, least_in_column_);
     std::size_t k = 0;
-    for (std::size_t member = first; member < last; ++member)
+    for (std::size_t member = first; member < last; ++member) {
+        const CompactIndex number =
+            members_.empty() ? static_cast<CompactIndex>(member) : members_[member];
         for (std::size_t option = 0; option < n_options; ++option, ++k)
             if (coordinates_[2 * k + 1] <= least)
-                formed_.push_back(
-                    {{{rows_[2 * k], rows_[2 * k + 1]},
-                      coordinates_[2 * k + 1],
-                      {members_.empty() ? static_cast<CompactIndex>(member) : members_[member],
-                       static_cast<CompactIndex>(option)}},
-                     coordinates_[2 * k]});
+                formed_.push_back({{{rows_[2 * k], rows_[2 * k + 1]},
+                                    coordinates_[2 * k + 1],
+                                    {number, static_cast<CompactIndex>(option)}},
+                                   coordinates_[2 * k]});
+    }
     // Every later candidate of an option lies in a column no lower than its
     // candidate of the last member formed.
     std::uint64_t end = UINT64_MAX;
