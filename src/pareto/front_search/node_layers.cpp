@@ -13,8 +13,8 @@ constexpr std::size_t kLeastDropped = 1 << 16;
 // Nor while the array holds fewer nodes than this per design of the last
 // layer: their few bytes each stay small beside the front's own rows, and
 // such a pass finds few dead (on fronts of 500,000 points, 5 in 100 after
-// a second stand). Eight held the forest problem's nodes a tenth longer,
-// 6% more memory at its largest fronts; four, none.
+// a second stand). Eight raised the peak memory of the forest problem's
+// largest fronts by 6%; four left it as it was.
 constexpr std::size_t kNodesPerDesign = 4;
 
 // Chains read side by side: enough loads in flight to hide most of the wait
