@@ -45,6 +45,8 @@ namespace quorvel {
 // For two variables, candidates few to a column, of options close together
 // next to the front's spacing, are swept column by column instead, the
 // front's members taken in order of their first values: see ColumnSweep.
+// (A front out of that order only where its candidates are too many for
+// the table to stay in cache.)
 // Otherwise, on a front whose first values never fall, a candidate whose
 // cell lies below another candidate's in both coordinates is not placed at
 // all: see BeatenCellScreen.

@@ -65,7 +65,9 @@ void sort_by_high_part(std::vector<std::uint64_t>& keys, std::vector<std::uint64
 // sweeping took about a tenth less time than the table; at 17, on fronts of
 // 3,000, a fifth more. And where most members crowd into a few columns, a
 // few others far out would hide it from the average: every so many members
-// are sampled, and few may share a column with the sample before.
+// are sampled, and few may share a column with the sample before. An
+// unordered front is sorted only once the sweep is chosen: where it is not,
+// the sort would be lost.
 bool ColumnSweep::collect_if_pays(std::span<const double> front_targets, bool in_order,
                                   std::span<const double> options, double log_step,
                                   std::uint32_t lowest, std::uint32_t highest,
@@ -73,13 +75,12 @@ bool ColumnSweep::collect_if_pays(std::span<const double> front_targets, bool in
                                   LargeBuffer<CandidateOrigin>& survivor_origins) {
     constexpr std::size_t kMostCandidatesPerColumn = 8;
     if (front_targets.size() / 2 * (options.size() / 2) / kMostCandidatesPerColumn >
-        highest - lowest)
+            highest - lowest ||
+        !spread_over_columns(front_targets, in_order, options[0], log_step) ||
+        !few_wait(front_targets, in_order, options))
         return false;
-    const std::span<const double> walked = walk_in_order(front_targets, in_order);
-    const bool swept = pays(walked, options, log_step);
-    if (swept) sweep(walked, options, log_step, survivor_targets, survivor_origins);
-    forget_order();
-    return swept;
+    collect(front_targets, in_order, options, log_step, survivor_targets, survivor_origins);
+    return true;
 }
 
 void ColumnSweep::collect(std::span<const double> front_targets, bool in_order,
@@ -100,13 +101,14 @@ std::span<const double> ColumnSweep::walk_in_order(std::span<const double> front
     LargeBuffer<KeyedIndex> order(front_size);
     for (std::size_t member = 0; member < front_size; ++member)
         order[member] = {order_key(front_targets[2 * member]), static_cast<CompactIndex>(member)};
-    LargeBuffer<KeyedIndex> scratch;
-    sort_by_key(order, scratch);
+    {
+        LargeBuffer<KeyedIndex> scratch;
+        sort_by_key(order, scratch);
+    }
     members_.resize(front_size);
     ordered_rows_.resize(2 * front_size);
     for (std::size_t place = 0; place < front_size; ++place) {
-        if (const KeyedIndex* ahead = entry_ahead(std::span<const KeyedIndex>(order), place))
-            __builtin_prefetch(front_targets.data() + 2 * std::size_t{ahead->index});
+        prefetch_row_ahead(front_targets.data(), order, place, 2);
         members_[place] = order[place].index;
         copy_row(front_targets.data() + 2 * std::size_t{order[place].index}, 2,
                  ordered_rows_.data() + 2 * place);
@@ -117,26 +119,38 @@ std::span<const double> ColumnSweep::walk_in_order(std::span<const double> front
 // Only a first stand comes out of order: later fronts leave the filter in
 // order, so the memory is given back rather than held for them.
 void ColumnSweep::forget_order() {
+    front_targets_ = {};
     LargeBuffer<double>().swap(ordered_rows_);
     std::vector<CompactIndex>().swap(members_);
 }
 
-// The sampled part of that choice, over the members in the order walked.
-bool ColumnSweep::pays(std::span<const double> front_targets, std::span<const double> options,
-                       double log_step) {
+// The samples of an unordered front are every kSortedPerSample-th of a
+// sorted sample that many times as large: about as far apart in the order
+// of first values as those of a front in that order.
+bool ColumnSweep::spread_over_columns(std::span<const double> front_targets, bool in_order,
+                                      double first_option, double log_step) {
     constexpr std::size_t kSamples = 128;
+    constexpr std::size_t kSortedPerSample = 16;
     const std::size_t front_size = front_targets.size() / 2;
-    const std::size_t step = std::max<std::size_t>(1, front_size / kSamples);
-    std::array<double, kSamples + 1> sums;
-    std::size_t n_samples = 0;
-    for (std::size_t member = 0; member < front_size && n_samples < sums.size(); member += step)
-        sums[n_samples++] = front_targets[2 * member] + options[0];
+    const std::size_t per_sample = in_order ? 1 : kSortedPerSample;
+    const std::size_t step = std::max<std::size_t>(1, front_size / (kSamples * per_sample));
+    std::vector<double>& sums = first_values_;
+    sums.clear();
+    for (std::size_t member = 0; member < front_size && sums.size() < (kSamples + 1) * per_sample;
+         member += step)
+        sums.push_back(front_targets[2 * member] + first_option);
+    if (!in_order) {
+        std::sort(sums.begin(), sums.end());
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < sums.size(); k += per_sample) sums[kept++] = sums[k];
+        sums.resize(kept);
+    }
     std::array<std::uint32_t, kSamples + 1> columns;
-    cell_coordinates_into({sums.data(), n_samples}, log_step, {columns.data(), n_samples});
+    const std::size_t n_samples = sums.size();
+    cell_coordinates_into(sums, log_step, {columns.data(), n_samples});
     std::size_t n_shared = 0;
     for (std::size_t k = 1; k < n_samples; ++k) n_shared += columns[k] == columns[k - 1];
-    if (4 * n_shared > n_samples - 1) return false;
-    return few_wait(front_targets, options);
+    return 4 * n_shared <= n_samples - 1;
 }
 
 // Where most of the first block's candidates would wait for later columns,
@@ -145,20 +159,38 @@ bool ColumnSweep::pays(std::span<const double> front_targets, std::span<const do
 // waiting, at 60 to 200 options a stand, up to two thirds more. On the
 // benchmark's fronts of 500,000 points, a third to a half waited, and
 // sweeping paid. Told from the sums alone: those above the least sum of the
-// block's last member wait.
-bool ColumnSweep::few_wait(std::span<const double> front_targets,
+// block's last member wait. The first block of an unordered front holds
+// its least first values, kept in a heap as they are met, the greatest on
+// top: one comparison for most members, where sorting them all would be
+// lost if the sweep does not pay.
+bool ColumnSweep::few_wait(std::span<const double> front_targets, bool in_order,
                            std::span<const double> options) {
     const std::size_t n_options = options.size() / 2;
-    const std::size_t n_members =
-        std::min(front_targets.size() / 2, std::max<std::size_t>(1, kBlock / n_options));
-    const double* last = front_targets.data() + 2 * (n_members - 1);
-    double bound = last[0] + options[0];
+    const std::size_t front_size = front_targets.size() / 2;
+    const std::size_t n_members = std::min(front_size, std::max<std::size_t>(1, kBlock / n_options));
+    std::vector<double>& firsts = first_values_;
+    firsts.clear();
+    for (std::size_t member = 0; member < (in_order ? n_members : front_size); ++member) {
+        const double first = front_targets[2 * member];
+        if (in_order) {
+            firsts.push_back(first);
+        } else if (firsts.size() < n_members) {
+            firsts.push_back(first);
+            std::push_heap(firsts.begin(), firsts.end());
+        } else if (first < firsts.front()) {
+            std::pop_heap(firsts.begin(), firsts.end());
+            firsts.back() = first;
+            std::push_heap(firsts.begin(), firsts.end());
+        }
+    }
+    const double last = in_order ? firsts.back() : firsts.front();
+    double bound = last + options[0];
     for (std::size_t option = 1; option < n_options; ++option)
-        bound = std::min(bound, last[0] + options[2 * option]);
+        bound = std::min(bound, last + options[2 * option]);
     std::size_t n_waiting = 0;
     for (std::size_t member = 0; member < n_members; ++member)
         for (std::size_t option = 0; option < n_options; ++option)
-            n_waiting += front_targets[2 * member] + options[2 * option] > bound;
+            n_waiting += firsts[member] + options[2 * option] > bound;
     return 3 * n_waiting <= 2 * n_members * n_options;
 }
 
@@ -273,9 +305,10 @@ void ColumnSweep::take_columns_below(std::uint64_t end, LargeBuffer<double>& sur
     if (end <= UINT32_MAX) taken_below_ = static_cast<std::uint32_t>(end);
 }
 
-// The column's candidates, in order of formation, go to their cells by
-// second coordinate, keeping that order; each cell's representative is its
-// first candidate until a later one dominates it. The representatives then
+// The column's candidates, put in order of formation where the walk was out
+// of it, go to their cells by second coordinate, keeping that order; each
+// cell's representative is its first candidate until a later one dominates
+// it. The representatives then
 // meet the sweep in order of their values. Short columns are sorted in place
 // by insertion; long ones, met where first values crowd together, by keys in
 // linear time.

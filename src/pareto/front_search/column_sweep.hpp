@@ -55,8 +55,11 @@ public:
                  LargeBuffer<CandidateOrigin>& survivor_origins);
 
 private:
-    static bool pays(std::span<const double> front_targets, std::span<const double> options,
-                     double log_step);
+    // Whether few sampled members share a column with the sample before.
+    bool spread_over_columns(std::span<const double> front_targets, bool in_order,
+                             double first_option, double log_step);
+    bool few_wait(std::span<const double> front_targets, bool in_order,
+                  std::span<const double> options);
     // The front's rows in order of their first values: its own, or a sorted
     // copy, the members listed in members_ until forget_order().
     std::span<const double> walk_in_order(std::span<const double> front_targets, bool in_order);
@@ -72,13 +75,12 @@ private:
         std::uint32_t column;
     };
 
-    // Forms the candidates of front members [first, last), in order of
-    // formation, after those left from before; returns the lowest column a
-    // later candidate can reach.
+    // Forms the candidates of the members at places [first, last) of the
+    // walk, in its order, after those left from before; returns the lowest
+    // column a later candidate can reach.
     std::uint64_t form(std::size_t first, std::size_t last, bool at_end);
-    static bool few_wait(std::span<const double> front_targets, std::span<const double> options);
     // Takes the formed candidates whose columns lie below `end`, in order of
-    // column and, within one, of formation; the others stay.
+    // column and, within one, of the walk; the others stay.
     void take_columns_below(std::uint64_t end, LargeBuffer<double>& survivor_targets,
                             LargeBuffer<CandidateOrigin>& survivor_origins);
     void finish_column(LargeBuffer<double>& survivor_targets,
@@ -97,6 +99,9 @@ private:
     LargeBuffer<double> ordered_rows_;
     std::span<const double> options_;
     double log_step_ = 0;
+    // The first values that tell whether sweeping pays: kept, as a search
+    // asks at every stand.
+    std::vector<double> first_values_;
     std::vector<double> rows_;
     std::vector<std::uint32_t> coordinates_;
     std::vector<Formed> formed_;

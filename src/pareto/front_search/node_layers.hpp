@@ -16,8 +16,9 @@ namespace quorvel {
 // position of its parent in layer s - 1, so designs with a common prefix
 // share its nodes. The last layer is the current front, in front order.
 // Nodes no design of the last layer leads through are dropped whenever the
-// array has doubled since the last drop, keeping every layer's order, so
-// memory follows the live designs and neighbouring nodes stay together.
+// array has doubled since the last drop and holds a few nodes per design of
+// the last layer, keeping every layer's order, so memory follows the live
+// designs and neighbouring nodes stay together.
 class NodeLayers {
 public:
     // Options are stored in option_width bytes each (see PackedDesign).

@@ -63,11 +63,10 @@ std::vector<Cell> through_a_cell_map(const std::vector<double>& front,
 
 // Against the straightforward way, on fronts whose first values never fall
 // or come shuffled, as a first stand's may (repeated, and their second
-// values falling along the front or not), grids
-// from many candidates a cell to far fewer than one, and options repeated,
-// dominated or far apart: the same cells must survive, with the same
-// representatives, in the same order. One object serves every round, as in
-// a search.
+// values falling along the front or not), grids from many candidates a cell
+// to far fewer than one, and options repeated, dominated or far apart: the
+// same cells must survive, with the same representatives, in the same
+// order. One object serves every round, as in a search.
 TEST(ColumnSweep, KeepsTheCellsOfACellMap) {
     std::mt19937_64 random(41);
     ColumnSweep sweep;

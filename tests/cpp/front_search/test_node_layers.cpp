@@ -22,19 +22,25 @@ Design design_of(const NodeLayers& layers, std::size_t position, std::size_t len
 
 // Random layers with random parents, against every design kept in full;
 // enough nodes that dead ones are dropped many times on the way. Options
-// reach the top of each storage width.
-class ParetoFrontNodeLayers : public ::testing::TestWithParam<unsigned> {};
+// reach the top of each storage width. Small layers and many stands, where
+// the nodes dropped are counted against the last drop, and large layers,
+// where they are counted against the last layer; either way the array must
+// stay within a few layers' worth.
+struct LayerRecipe {
+    std::size_t n_stands;
+    int largest_layer;
+    std::size_t most_nodes;
+};
 
-TEST_P(ParetoFrontNodeLayers, DesignsReadBackThroughDroppedNodes) {
-    const unsigned width = GetParam();
+void check_designs_read_back(unsigned width, const LayerRecipe& recipe) {
     const std::uint64_t largest_option = width == 4 ? UINT32_MAX - 1 : (1ull << (8 * width)) - 1;
     std::mt19937_64 random(17 + width);
     NodeLayers layers(width);
     std::vector<Design> designs;
     std::size_t most_nodes = 0;
-    for (std::size_t stand = 0; stand < 600; ++stand) {
+    for (std::size_t stand = 0; stand < recipe.n_stands; ++stand) {
         // The layer's size as announced, or far from it.
-        const int size = draw(random, 1, 400);
+        const int size = draw(random, 1, recipe.largest_layer);
         layers.open_layer(static_cast<std::size_t>(draw(random, 0, 2) * size));
         most_nodes = std::max(most_nodes, layers.node_count());
         std::vector<Design> next;
@@ -53,12 +59,19 @@ TEST_P(ParetoFrontNodeLayers, DesignsReadBackThroughDroppedNodes) {
     // side by side.
     for (std::size_t first = 0; first < designs.size();) {
         const std::size_t n = std::min<std::size_t>(draw(random, 1, 150), designs.size() - first);
-        std::vector<Design> read(n, Design(600));
+        std::vector<Design> read(n, Design(recipe.n_stands));
         layers.read_designs(first, read);
         for (std::size_t k = 0; k < n; ++k) ASSERT_EQ(read[k], designs[first + k]) << first + k;
         first += n;
     }
-    EXPECT_LT(most_nodes, 600u * 200u);
+    EXPECT_LT(most_nodes, recipe.most_nodes);
+}
+
+class ParetoFrontNodeLayers : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(ParetoFrontNodeLayers, DesignsReadBackThroughDroppedNodes) {
+    check_designs_read_back(GetParam(), {600, 400, 600 * 200});
+    check_designs_read_back(GetParam(), {24, 40000, 6 * 40000});
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, ParetoFrontNodeLayers, ::testing::Values(1u, 2u, 4u));
