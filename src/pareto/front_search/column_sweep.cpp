@@ -170,19 +170,19 @@ bool ColumnSweep::few_wait(std::span<const double> front_targets, bool in_order,
     const std::size_t n_members = std::min(front_size, std::max<std::size_t>(1, kBlock / n_options));
     std::vector<double>& firsts = first_values_;
     firsts.clear();
-    for (std::size_t member = 0; member < (in_order ? n_members : front_size); ++member) {
-        const double first = front_targets[2 * member];
-        if (in_order) {
-            firsts.push_back(first);
-        } else if (firsts.size() < n_members) {
-            firsts.push_back(first);
-            std::push_heap(firsts.begin(), firsts.end());
-        } else if (first < firsts.front()) {
+    for (std::size_t member = 0; member < n_members; ++member)
+        firsts.push_back(front_targets[2 * member]);
+    if (!in_order) {
+        std::make_heap(firsts.begin(), firsts.end());
+        for (std::size_t member = n_members; member < front_size; ++member) {
+            const double first = front_targets[2 * member];
+            if (!(first < firsts.front())) continue;
             std::pop_heap(firsts.begin(), firsts.end());
             firsts.back() = first;
             std::push_heap(firsts.begin(), firsts.end());
         }
     }
+    // The greatest first value of the block: its last member's.
     const double last = in_order ? firsts.back() : firsts.front();
     double bound = last + options[0];
     for (std::size_t option = 1; option < n_options; ++option)
