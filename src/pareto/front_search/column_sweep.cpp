@@ -308,10 +308,9 @@ void ColumnSweep::take_columns_below(std::uint64_t end, LargeBuffer<double>& sur
 // The column's candidates, put in order of formation where the walk was out
 // of it, go to their cells by second coordinate, keeping that order; each
 // cell's representative is its first candidate until a later one dominates
-// it. The representatives then
-// meet the sweep in order of their values. Short columns are sorted in place
-// by insertion; long ones, met where first values crowd together, by keys in
-// linear time.
+// it. The representatives then meet the sweep in order of their values.
+// Short columns are sorted in place by insertion; long ones, met where first
+// values crowd together, by keys in linear time.
 void ColumnSweep::finish_column(LargeBuffer<double>& survivor_targets,
                                 LargeBuffer<CandidateOrigin>& survivor_origins) {
     if (column_.empty()) return;
