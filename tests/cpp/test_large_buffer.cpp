@@ -12,6 +12,7 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace quorvel {
@@ -37,10 +38,16 @@ std::size_t mapped_kilobytes() {
     return 0;
 }
 
-// Whether every page of the block is mapped.
+#if defined(__linux__)
+const auto kPage = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+#else
+constexpr std::size_t kPage = 4096;
+#endif
+
+// Whether every page of the block, which starts on a page, is mapped.
 bool mapped(const void* block, std::size_t bytes) {
 #if defined(__linux__)
-    std::vector<unsigned char> pages(bytes / 4096 + 2);
+    std::vector<unsigned char> pages(bytes / kPage + 1);
     return mincore(const_cast<void*>(block), bytes, pages.data()) == 0;
 #else
     return true;
@@ -111,24 +118,24 @@ TEST(ParetoFrontLargeBuffer, ReusesBlocksGivenBackOnlyWhileAsked) {
             const LargeBlockReuse inner;
             first_block = LargeBuffer<char>(3 * kHugePage).data();
         }
-        LargeBuffer<char> cut(kHugePage + 4096);
+        LargeBuffer<char> cut(kHugePage + kPage);
         EXPECT_EQ(cut.data(), first_block);
-        EXPECT_FALSE(mapped(cut.data() + kHugePage + 4096, 4096));
+        EXPECT_FALSE(mapped(cut.data() + kHugePage + kPage, kPage));
         cut_block = cut.data();
         cut = LargeBuffer<char>();
-        ASSERT_TRUE(mapped(cut_block, kHugePage + 4096));
+        ASSERT_TRUE(mapped(cut_block, kHugePage + kPage));
         // A fresh mapping may take the place the kept block left.
         const LargeBuffer<char> larger(8 * kHugePage);
         const bool in_larger =
             cut_block >= larger.data() && cut_block < larger.data() + larger.size();
-        EXPECT_TRUE(in_larger || !mapped(cut_block, 4096));
+        EXPECT_TRUE(in_larger || !mapped(cut_block, kPage));
         const void* kept_block = LargeBuffer<char>(kHugePage).data();
         ASSERT_TRUE(mapped(kept_block, kHugePage));
         cut_block = kept_block;
     }
-    EXPECT_FALSE(mapped(cut_block, 4096));
+    EXPECT_FALSE(mapped(cut_block, kPage));
     const void* unkept_block = LargeBuffer<char>(kHugePage).data();
-    EXPECT_FALSE(mapped(unkept_block, 4096));
+    EXPECT_FALSE(mapped(unkept_block, kPage));
 }
 
 }  // namespace
