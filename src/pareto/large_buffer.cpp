@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <new>
-#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -29,74 +28,13 @@ std::size_t mapped_length(std::size_t bytes) {
     return round_up(bytes, page);
 }
 
-// The blocks this thread has given back while a LargeBlockReuse lives.
-struct KeptBlocks {
-    struct Block {
-        void* start;
-        std::size_t length;
-    };
-
-    // A search gives back a few dozen blocks between requests that fit
-    // none; any more are unmapped at once.
-    static constexpr std::size_t kMostBlocks = 64;
-
-    unsigned users = 0;
-    std::vector<Block> blocks;
-
-    void unmap_all() noexcept {
-        for (const Block& block : blocks) munmap(block.start, block.length);
-        blocks.clear();
-    }
-
-    // The smallest kept block of at least `length` bytes, cut to that
-    // length; or null, having unmapped every kept block, if none is.
-    void* take(std::size_t length) noexcept {
-        auto best = blocks.end();
-        for (auto block = blocks.begin(); block != blocks.end(); ++block)
-            if (block->length >= length && (best == blocks.end() || block->length < best->length))
-                best = block;
-        if (best == blocks.end()) {
-            unmap_all();
-            return nullptr;
-        }
-        const Block taken = *best;
-        *best = blocks.back();
-        blocks.pop_back();
-        // Its start, like every block's, is on a huge page; the tail given
-        // back ends on a small one, as a fresh mapping of `length` would.
-        if (taken.length > length)
-            munmap(static_cast<char*>(taken.start) + length, taken.length - length);
-        return taken.start;
-    }
-
-    bool keep(void* start, std::size_t length) noexcept {
-        if (users == 0 || blocks.size() == kMostBlocks) return false;
-        blocks.push_back({start, length});
-        return true;
-    }
-};
-
-thread_local KeptBlocks kept_blocks;
-
 }  // namespace
-
-LargeBlockReuse::LargeBlockReuse() {
-    // Reserved here, so that keeping a block never allocates.
-    kept_blocks.blocks.reserve(KeptBlocks::kMostBlocks);
-    ++kept_blocks.users;
-}
-
-LargeBlockReuse::~LargeBlockReuse() {
-    if (--kept_blocks.users == 0) kept_blocks.unmap_all();
-}
 
 void* allocate_large_block(std::size_t bytes) {
     if (bytes < kHugePage) return ::operator new(bytes);
     // No mapping that large could succeed; the rounding below would wrap.
     if (bytes > SIZE_MAX / 2) throw std::bad_alloc();
     const std::size_t length = mapped_length(bytes);
-    if (kept_blocks.users > 0)
-        if (void* kept = kept_blocks.take(length)) return kept;
     // A huge page more than needed, so that a boundary lies within; the
     // slack on both sides is given back.
     void* const mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
@@ -116,7 +54,7 @@ void* allocate_large_block(std::size_t bytes) {
 void free_large_block(void* block, std::size_t bytes) noexcept {
     if (bytes < kHugePage)
         ::operator delete(block);
-    else if (!kept_blocks.keep(block, mapped_length(bytes)))
+    else
         munmap(block, mapped_length(bytes));
 }
 
@@ -125,9 +63,6 @@ void free_large_block(void* block, std::size_t bytes) noexcept {
 void* allocate_large_block(std::size_t bytes) { return ::operator new(bytes); }
 
 void free_large_block(void* block, std::size_t) noexcept { ::operator delete(block); }
-
-LargeBlockReuse::LargeBlockReuse() = default;
-LargeBlockReuse::~LargeBlockReuse() = default;
 
 #endif
 

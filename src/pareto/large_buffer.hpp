@@ -23,22 +23,6 @@ namespace quorvel {
 void* allocate_large_block(std::size_t bytes);
 void free_large_block(void* block, std::size_t bytes) noexcept;
 
-// While one is alive, blocks of a huge page or more that its thread gives
-// back stay mapped, and are handed out again to requests they fit: a
-// search frees and allocates its arrays stand by stand, and every fresh
-// mapping is faulted in and zeroed page by page, at a four-variable front
-// of 500,000 points about 7% of the search's time. Kept blocks are given
-// back as soon as a request fits none, so the memory held never exceeds
-// what a search without them held at its peak; and all of them when the
-// last one ends.
-class LargeBlockReuse {
-public:
-    LargeBlockReuse();
-    ~LargeBlockReuse();
-    LargeBlockReuse(const LargeBlockReuse&) = delete;
-    LargeBlockReuse& operator=(const LargeBlockReuse&) = delete;
-};
-
 template <class T>
 struct LargeBlockAllocator {
     using value_type = T;

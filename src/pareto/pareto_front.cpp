@@ -83,7 +83,6 @@ std::size_t search_stands(const ShiftedTable& shifted, double log_step, NodeLaye
 }  // namespace
 
 SolutionList build_pareto_front(const DataTable& table, double epsilon) {
-    const LargeBlockReuse reuse;
     const unsigned index_bits = PackedDesign::bits_for(table.n_options);
     // Nodes are written one by one as the search goes: whole bytes each.
     NodeLayers layers(static_cast<unsigned>(PackedDesign::bytes_for(1, index_bits)));

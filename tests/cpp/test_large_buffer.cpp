@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <fstream>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,7 +11,6 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
-#include <unistd.h>
 #endif
 
 namespace quorvel {
@@ -38,36 +36,16 @@ std::size_t mapped_kilobytes() {
     return 0;
 }
 
-#if defined(__linux__)
-const auto kPage = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-#else
-constexpr std::size_t kPage = 4096;
-#endif
-
-// Whether every page of the block, which starts on a page, is mapped.
-bool mapped(const void* block, std::size_t bytes) {
-#if defined(__linux__)
-    std::vector<unsigned char> pages(bytes / kPage + 1);
-    return mincore(const_cast<void*>(block), bytes, pages.data()) == 0;
-#else
-    return true;
-#endif
-}
-
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
 // A buffer and a plain vector given the same random growth, shrinking,
 // copies and swaps, across the size where blocks move to mappings of their
-// own and back, with blocks given back kept for reuse in some rounds: the
-// contents must always agree, every block of a huge page or more must start
-// on a huge-page boundary, and no mapping may outlive its block or the
-// reuse.
+// own and back: the contents must always agree, every block of a huge page
+// or more must start on a huge-page boundary, and no mapping may outlive
+// its block.
 TEST(ParetoFrontLargeBuffer, HoldsWhatAVectorHoldsAcrossTheBlockSizes) {
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
     std::mt19937_64 random(5);
     const std::size_t mapped_before = mapped_kilobytes();
-    for (int round = 0; round < 6; ++round) {
-        std::optional<LargeBlockReuse> reuse;
-        if (round % 2 == 1) reuse.emplace();
+    for (int round = 0; round < 4; ++round) {
         LargeBuffer<std::uint64_t> buffer;
         std::vector<std::uint64_t> expected;
         for (int step = 0; step < 100; ++step) {
@@ -103,39 +81,6 @@ TEST(ParetoFrontLargeBuffer, HoldsWhatAVectorHoldsAcrossTheBlockSizes) {
     // Hundreds of blocks of 2 to 27 MB have come and gone: a part of each
     // left mapped would add up to far more than the heap's own slack.
     EXPECT_LT(mapped_kilobytes(), mapped_before + 64 * 1024);
-}
-
-// Under reuse a block given back serves the next request it fits, cut to
-// it; a request it does not fit unmaps it; and the last reuse to end
-// unmaps every block still kept.
-TEST(ParetoFrontLargeBuffer, ReusesBlocksGivenBackOnlyWhileAsked) {
-    if (!kMapsHugeBlocks) GTEST_SKIP() << "blocks come from operator new here";
-    const void* cut_block = nullptr;
-    {
-        const LargeBlockReuse outer;
-        const void* first_block = nullptr;
-        {
-            const LargeBlockReuse inner;
-            first_block = LargeBuffer<char>(3 * kHugePage).data();
-        }
-        LargeBuffer<char> cut(kHugePage + kPage);
-        EXPECT_EQ(cut.data(), first_block);
-        EXPECT_FALSE(mapped(cut.data() + kHugePage + kPage, kPage));
-        cut_block = cut.data();
-        cut = LargeBuffer<char>();
-        ASSERT_TRUE(mapped(cut_block, kHugePage + kPage));
-        // A fresh mapping may take the place the kept block left.
-        const LargeBuffer<char> larger(8 * kHugePage);
-        const bool in_larger =
-            cut_block >= larger.data() && cut_block < larger.data() + larger.size();
-        EXPECT_TRUE(in_larger || !mapped(cut_block, kPage));
-        const void* kept_block = LargeBuffer<char>(kHugePage).data();
-        ASSERT_TRUE(mapped(kept_block, kHugePage));
-        cut_block = kept_block;
-    }
-    EXPECT_FALSE(mapped(cut_block, kPage));
-    const void* unkept_block = LargeBuffer<char>(kHugePage).data();
-    EXPECT_FALSE(mapped(unkept_block, kPage));
 }
 
 }  // namespace

@@ -82,13 +82,6 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     targets_.clear();
     origins_.clear();
     const std::size_t n_variables = n_variables_;
-    const std::size_t front_size = front_targets.size() / n_variables;
-    // Room for twice as many cells as the front has members at once, as
-    // the node layers take theirs: a stand's cells mostly number about as
-    // many, growing copies every row, and room never touched takes no
-    // memory.
-    targets_.reserve(2 * front_size * n_variables);
-    origins_.reserve(2 * front_size);
     const std::size_t n_options = options.size() / n_variables;
     ensure_indexable(n_options);
     latest_first_.assign(n_options, 0);
@@ -102,7 +95,7 @@ void CellRepresentatives::collect(std::span<const double> front_targets,
     // Rounding is monotone, so each option's candidates keep the order of
     // the front's first values.
     forgetting_ = first_values_never_fall(front_targets, n_variables);
-    const std::size_t n_candidates = front_size * n_options;
+    const std::size_t n_candidates = front_targets.size() / n_variables * n_options;
     const bool may_use_buckets = !forgetting_ && n_candidates <= kMostCandidatesInBuckets;
     const bool ordered_pairs = n_variables == 2 && forgetting_;
     // An unordered front is sorted for the sweep only where its cells could
