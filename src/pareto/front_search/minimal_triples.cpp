@@ -315,6 +315,7 @@ void MinimalTriples::reserve(std::size_t n_triples) {
         values_[c].reserve(n_places);
     }
     least_sums_.reserve(n_places);
+    refresh_columns();
 }
 
 // Subtracting, scaling by a factor >= 0, clamping and truncating each keep

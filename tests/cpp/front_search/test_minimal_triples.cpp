@@ -37,10 +37,12 @@ TEST(ParetoFrontMinimalTriples, AddsExactlyTheTriplesNoEarlierTripleCovers) {
             const double third_lowest = round % 3 == 2 ? -kInf : margin;
             triples.clear({{{margin, highest}, {margin, highest}, {third_lowest, highest}}});
             const int n_triples = round == 0 ? 0 : draw(random, 1, 3000);
-            // Room made ahead, in some rounds, must change nothing kept.
-            if (round % 3 == 1) triples.reserve(static_cast<std::size_t>(n_triples));
             const bool falling = round % 2 == 1;
             for (int i = 0; i < n_triples; ++i) {
+                // Room made ahead, midway in some rounds, must change nothing
+                // kept.
+                if (round % 3 == 1 && i == n_triples / 2)
+                    triples.reserve(4 * static_cast<std::size_t>(n_triples));
                 const int kind = draw(random, 0, 99);
                 const int sum = falling ? levels - levels / 2 * i / n_triples : levels;
                 const int a = draw(random, 0, sum);
