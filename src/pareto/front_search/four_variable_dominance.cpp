@@ -94,8 +94,6 @@ std::size_t FourVariableDominance::sweep(std::span<const double> points,
     minima_.clear(spans_of(points.size() / 4, [&](std::size_t i) {
         return std::array<double, 3>{points[4 * i + 1], points[4 * i + 2], points[4 * i + 3]};
     }));
-    // On fronts nearly every row is kept.
-    minima_.reserve(order.size());
     for (std::size_t position = 0; position < order.size(); ++position) {
         if (position % kSweepCheck == kSweepCheck - 1 &&
             minima_.compared() > comparisons_per_row * position)

@@ -308,16 +308,6 @@ void MinimalTriples::clear(const std::array<Bounds, 3>& bounds) {
     refresh_columns();
 }
 
-void MinimalTriples::reserve(std::size_t n_triples) {
-    const std::size_t n_places = (n_triples + kStep - 1) / kStep * kStep;
-    for (std::size_t c = 0; c < 3; ++c) {
-        levels_[c].reserve(n_places);
-        values_[c].reserve(n_places);
-    }
-    least_sums_.reserve(n_places);
-    refresh_columns();
-}
-
 // Subtracting, scaling by a factor >= 0, clamping and truncating each keep
 // the order of values, so the levels do. NaN, from infinite values, goes to
 // the lowest level along with every other value of its column.

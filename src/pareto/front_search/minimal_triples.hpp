@@ -83,10 +83,6 @@ public:
 
     void clear(const std::array<Bounds, 3>& bounds);
 
-    // Makes room for this many triples at once: growing copies every
-    // column, and room never touched takes no memory.
-    void reserve(std::size_t n_triples);
-
     // Adds the triple unless an added triple is no greater in all three
     // values; returns whether it was added.
     bool add_if_uncovered(const std::array<double, 3>& triple);

@@ -39,10 +39,6 @@ TEST(ParetoFrontMinimalTriples, AddsExactlyTheTriplesNoEarlierTripleCovers) {
             const int n_triples = round == 0 ? 0 : draw(random, 1, 3000);
             const bool falling = round % 2 == 1;
             for (int i = 0; i < n_triples; ++i) {
-                // Room made ahead, midway in some rounds, must change nothing
-                // kept.
-                if (round % 3 == 1 && i == n_triples / 2)
-                    triples.reserve(4 * static_cast<std::size_t>(n_triples));
                 const int kind = draw(random, 0, 99);
                 const int sum = falling ? levels - levels / 2 * i / n_triples : levels;
                 const int a = draw(random, 0, sum);
