@@ -109,13 +109,15 @@ void run_scale(std::size_t n_variables, double small_epsilon, double large_epsil
     const ScaleCase large(n_variables, 500'000, large_epsilon);
     const std::function<void()> calls[] = {small.search(), small.bare(), large.search(),
                                            large.bare()};
-    const double span = best_seconds(calls[2], 1, 0.0);
+    std::vector<double> once;
+    for (const std::function<void()>& call : calls) once.push_back(best_seconds(call, 1, 0.0));
+    const double span = once[2];
     std::vector<std::size_t> repeats;
     std::vector<std::function<void()>> runs;
-    for (const std::function<void()>& call : calls) {
-        repeats.push_back(std::max<std::size_t>(1, std::lround(span / best_seconds(call, 1, 0.0))));
-        runs.push_back([&call, n = repeats.back()] {
-            for (std::size_t k = 0; k < n; ++k) call();
+    for (std::size_t k = 0; k < once.size(); ++k) {
+        repeats.push_back(std::max<std::size_t>(1, std::lround(span / once[k])));
+        runs.push_back([&call = calls[k], n = repeats.back()] {
+            for (std::size_t r = 0; r < n; ++r) call();
         });
     }
     std::vector<double> best = best_seconds_in_turn(runs, 5, 0.0);

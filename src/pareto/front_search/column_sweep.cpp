@@ -101,7 +101,7 @@ std::span<const double> ColumnSweep::walk_in_order(std::span<const double> front
     LargeBuffer<KeyedIndex> order(front_size);
     for (std::size_t member = 0; member < front_size; ++member)
         order[member] = {order_key(front_targets[2 * member]), static_cast<CompactIndex>(member)};
-    {
+    {  // The scratch is given back before the rows are copied: a lower peak.
         LargeBuffer<KeyedIndex> scratch;
         sort_by_key(order, scratch);
     }
